@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the plug-in (both Windows builds) and plays the example publication with the
+# demonstration host under wine64 on a private X server. Pass another script to play it.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$(pwd)
+script=${1:-examples/typical-road.txt}
+
+scripts/setup.sh
+scripts/build.sh win64 win32
+echo
+echo "built: dist/win32/TarvikD.lmp (shipping, 32-bit) and dist/win64/TarvikD.lmp"
+echo
+
+export WINEPREFIX="$root/build/wineprefix"
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=":$display"
+wineserver=/usr/lib/wine/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+trap '"$wineserver" -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
+sleep 1
+
+echo "== playing $script with dist/win64/tarvik-host.exe under wine64"
+scripts/wine-run dist/win64/tarvik-host.exe --dll TarvikD.lmp "$script"

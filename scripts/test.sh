@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the three presets and runs every test layer: the native unit and conformance
+# tests (AddressSanitizer, UBSan), the DLL image checks, and under wine64 + Xvfb the
+# conformance suite against real Win32 and the integration tests through the DLL's
+# exports. Ends with one line that counts the tests of all layers.
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$(pwd)
+
+scripts/setup.sh || exit 1
+scripts/build.sh native win64 win32 || { echo "build failed"; exit 1; }
+
+results="$root/build/test-results"
+rm -rf "$results" && mkdir -p "$results"
+passed=0
+failed=0
+skipped=0
+
+# Runs one GoogleTest program (through a launcher, for wine) and adds up its verdict.
+run_suite() {
+  local label=$1; shift
+  local log="$results/$label.log"
+  echo "== $label"
+  timeout 900 "$@" --gtest_color=no >"$log" 2>&1
+  local status=$?
+  grep -E '^\[  (FAILED|PASSED|SKIPPED) |^\[==========\]' "$log" | sed 's/^/   /'
+  local p f s
+  p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
+  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*, listed below.*/\1/p' "$log" | tail -n 1)
+  s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
+  p=${p:-0}; f=${f:-0}; s=${s:-0}
+  if [ "$status" -ne 0 ] && [ "$f" -eq 0 ]; then
+    echo "   $label exited with status $status without a verdict; last lines:"
+    tail -n 20 "$log" | sed 's/^/   | /'
+    f=1
+  elif [ "$f" -ne 0 ]; then
+    grep -B 5 -E '^\[  FAILED  \] [A-Za-z]' "$log" | grep -vE '^\[ +(RUN|OK) ' | head -n 60 | sed 's/^/   | /'
+  fi
+  passed=$((passed + p)); failed=$((failed + f)); skipped=$((skipped + s))
+}
+
+native="$root/build/native/tests"
+run_suite native-unit "$native/tarvik_unit_tests"
+run_suite native-conformance "$native/tarvik_conformance"
+run_suite dll-images "$native/tarvik_dll_tests"
+
+# Windows programs: a private X server and a private, fresh wineserver.
+export WINEPREFIX="$root/build/wineprefix"
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=":$display"
+wineserver=/usr/lib/wine/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+cleanup() { "$wineserver" -k >/dev/null 2>&1; kill "$xvfb" 2>/dev/null; }
+trap cleanup EXIT
+sleep 1
+
+win="$root/build/win64/tests"
+run_suite wine-conformance scripts/wine-run "$win/tarvik_conformance.exe"
+"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
+run_suite wine-conformance-ru env LC_ALL=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_conformance.exe"
+"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
+run_suite wine-integration scripts/wine-run "$win/tarvik_integration.exe"
+"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
+run_suite wine-integration-ru env LC_ALL=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_integration.exe" --gtest_filter='*Layout*:*Lifecycle*'
+
+echo
+echo "tests: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -1,0 +1,90 @@
+// Hotkey values and texts, and the manager that holds system-wide hotkeys.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace tarvik::hotkeys {
+
+// Bits 0-7 key code, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt, 0x10000 Win.
+using HotKeyValue = std::uint32_t;
+// A global atom, 0xC000-0xFFFF; 0 means "none".
+using HotKeyId = std::uint16_t;
+
+constexpr HotKeyValue kShiftBit = 0x2000;
+constexpr HotKeyValue kCtrlBit = 0x4000;
+constexpr HotKeyValue kAltBit = 0x8000;
+constexpr HotKeyValue kWinBit = 0x10000;
+
+struct SplitKey {
+    std::uint16_t modifiers;  // MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4, MOD_WIN 8
+    std::uint16_t key;        // virtual-key code, 0-255
+};
+
+HotKeyValue ComposeHotKey(std::uint16_t modifiers, std::uint16_t key);
+SplitKey SplitHotKey(HotKeyValue value);
+std::string HotKeyToText(HotKeyValue value, bool localized);
+// 0 when the text names no hotkey.
+HotKeyValue TextToHotKey(const std::string& text, bool localized);
+// True when the system granted a test registration of the combination just now.
+bool ProbeHotKey(HotKeyValue value);
+// Fixed English names of the browser, media and launch keys 166-183; empty otherwise.
+std::string MediaKeyName(unsigned key);
+
+// The codec's module state, built by HotKeysStartup and cleared by HotKeysShutdown.
+struct CodecState {
+    std::string ShiftName = "Shift";
+    std::string CtrlName = "Ctrl";
+    std::string AltName = "Alt";
+    std::string WinName = "Win";
+    platform::LayoutHandle EnglishLayout = nullptr;
+    bool UnloadEnglishLayout = false;
+};
+const CodecState& Codec();
+
+void HotKeysStartup();
+void HotKeysShutdown();
+
+struct HotKeyEntry {
+    HotKeyValue HotKey;
+    HotKeyId Id;
+};
+
+using TOnHotKeyPressed = std::function<void(HotKeyValue hotKey, HotKeyId index)>;
+
+// Holds the library's system-wide hotkeys on a hidden window, one global atom
+// reference per registration, and reports presses of the ones it holds.
+class THotKeyManager final : private platform::MessageSink {
+public:
+    THotKeyManager();
+    ~THotKeyManager();
+    THotKeyManager(const THotKeyManager&) = delete;
+    THotKeyManager& operator=(const THotKeyManager&) = delete;
+
+    HotKeyId AddHotKey(HotKeyValue value);
+    HotKeyId ChangeHotKey(HotKeyId id, HotKeyValue value);
+    bool RemoveHotKey(HotKeyValue value);
+    bool RemoveHotKeyById(HotKeyId id);
+    void ClearHotKeys();
+    bool CanUseHotKey(HotKeyValue value);
+    bool IsHotKeyRegistered(HotKeyValue value) const;
+
+    const std::vector<HotKeyEntry>& HotKeys() const { return hotKeys_; }
+    platform::WindowHandle WindowHandle() const { return window_; }
+
+    TOnHotKeyPressed OnHotKeyPressed;
+
+private:
+    std::intptr_t HandleMessage(platform::WindowHandle window, std::uint32_t message,
+                                std::uintptr_t wParam, std::intptr_t lParam) noexcept override;
+    bool UnregisterEntry(const HotKeyEntry& entry);
+
+    platform::WindowHandle window_ = nullptr;
+    std::vector<HotKeyEntry> hotKeys_;
+};
+
+}  // namespace tarvik::hotkeys

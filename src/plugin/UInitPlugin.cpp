@@ -1,0 +1,27 @@
+// lmInitPlugIn hands the host the plug-in's description, name and author; lmMessage
+// takes the host's notifications, of which the library needs none.
+#include "platform/Platform.h"
+#include "plugin/UBoundary.h"
+#include "plugin/UHostServices.h"
+#include "resources/Strings.h"
+
+using tarvik::platform::Os;
+
+namespace {
+constexpr const char kAuthor[] = "Halvenor";
+}
+
+extern "C" void TARVIK_CALL lmInitPlugIn(std::uintptr_t /*host*/, char** name, char** author,
+                                         char** description) {
+    tarvik::plugin::Guarded([&] {
+        using namespace tarvik;
+        plugin::AssignHostText(description, Os().LoadText(resources::IDS_PLUGIN_DESCRIPTION));
+        plugin::AssignHostText(name, Os().LoadText(resources::IDS_PLUGIN_NAME));
+        plugin::AssignHostText(author, kAuthor);
+    });
+}
+
+extern "C" void TARVIK_CALL lmMessage(void) {}
+
+// The About box is not part of the library yet; the call has no effect.
+extern "C" void TARVIK_CALL lmAbout(void) {}

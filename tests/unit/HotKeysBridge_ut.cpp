@@ -1,0 +1,154 @@
+// The key-press bridge: a press of a held hotkey, dispatched by the in-memory platform,
+// against a host that records every call it receives.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "hotkeys/UHotkeysUtilities.h"
+#include "platform/FakePlatform.h"
+#include "plugin/UHostServices.h"
+
+namespace tarvik::hotkeys {
+namespace {
+
+using platform::kModAlt;
+using platform::kModControl;
+
+struct Host {
+    std::vector<std::string> calls;
+    std::string subroutines = "Main\rOnHotkey\r";
+    THotkeyUtilities* retargetDuringGoSub = nullptr;  // tvOnKeyPress from the subroutine
+    bool failVariables = false;
+};
+Host* host = nullptr;
+
+void TARVIK_CALL SetVariable(const char* name, const char* value) {
+    host->calls.push_back(std::string("set ") + name + "=" + value);
+    if (host->failVariables) {
+        throw std::runtime_error("host");
+    }
+}
+
+void TARVIK_CALL RunScript(const char* line) {
+    host->calls.push_back(std::string("script ") + line);
+    if (host->retargetDuringGoSub != nullptr && std::strncmp(line, "GoSub", 5) == 0) {
+        host->retargetDuringGoSub->KeyPress = {"OTHER", "OTHERKEY", "Main"};
+    }
+}
+
+void TARVIK_CALL Answer(std::int32_t code, char** cell) {
+    host->calls.push_back("request " + std::to_string(code));
+    if (code == 5) {
+        auto* block = static_cast<char*>(platform::Os().GlobalAlloc(host->subroutines.size() + 1));
+        std::memcpy(block, host->subroutines.c_str(), host->subroutines.size() + 1);
+        *cell = block;
+    }
+}
+
+class BridgeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetOs(&fake);
+        host = &recorded;
+        saved = plugin::Callbacks();
+        plugin::Callbacks() = plugin::HostCallbacks{nullptr, SetVariable, RunScript, Answer};
+        HotKeysStartup();
+        utilities = std::make_unique<THotkeyUtilities>();
+        id = utilities->Manager().AddHotKey(TextToHotKey("alt+ctrl+f5", true));
+        ASSERT_NE(id, 0);
+    }
+    void TearDown() override {
+        utilities.reset();
+        HotKeysShutdown();
+        plugin::Callbacks() = saved;
+        host = nullptr;
+        EXPECT_EQ(fake.LiveBlocks(), 0u);
+        EXPECT_EQ(fake.Registrations(), 0u);
+        platform::SetOs(nullptr);
+    }
+    std::vector<std::string> Press() {
+        recorded.calls.clear();
+        EXPECT_TRUE(fake.PressKey(kModControl | kModAlt, 116));
+        EXPECT_EQ(fake.PumpMessages(), 1);
+        return recorded.calls;
+    }
+
+    platform::FakePlatform fake;
+    Host recorded;
+    plugin::HostCallbacks saved;
+    std::unique_ptr<THotkeyUtilities> utilities;
+    HotKeyId id = 0;
+};
+
+TEST_F(BridgeTest, WithoutSettingsAPressCallsNothing) {
+    EXPECT_TRUE(Press().empty());
+    utilities->KeyPress = {"ID", "KEY", "  \t "};
+    EXPECT_TRUE(Press().empty());
+}
+
+TEST_F(BridgeTest, APressSetsRunsAndClearsInOrder) {
+    utilities->KeyPress = {"ID", "KEY", "OnHotkey"};
+    EXPECT_EQ(Press(), (std::vector<std::string>{
+                           "request 5",  // the existence test
+                           "set ID=" + std::to_string(id),
+                           "set KEY=Ctrl+Alt+F5",
+                           "request 5",  // the host service checks again before GoSub
+                           "script GoSub \"OnHotkey\"",
+                           "script ClearVariables \"ID\"",
+                           "script ClearVariables \"KEY\"",
+                       }));
+}
+
+TEST_F(BridgeTest, AnUnknownSubroutineWritesNothing) {
+    utilities->KeyPress = {"ID", "KEY", "Missing"};
+    EXPECT_EQ(Press(), std::vector<std::string>{"request 5"});
+}
+
+TEST_F(BridgeTest, NamesAreTrimmedButTheSubroutineIsRunAsStored) {
+    utilities->KeyPress = {"  ", " KEY ", " onhotkey "};
+    EXPECT_EQ(Press(), (std::vector<std::string>{
+                           "request 5",
+                           "set KEY=Ctrl+Alt+F5",
+                           "request 5",
+                           "script GoSub \" onhotkey \"",
+                           "script ClearVariables \"KEY\"",
+                       }));
+}
+
+TEST_F(BridgeTest, SettingsReplacedByTheSubroutineStillGetTheirVariablesCleared) {
+    utilities->KeyPress = {"ID", "", "OnHotkey"};
+    recorded.retargetDuringGoSub = utilities.get();
+    const std::vector<std::string> calls = Press();
+    EXPECT_EQ(calls.back(), "script ClearVariables \"ID\"");
+    EXPECT_EQ(utilities->KeyPress.Subroutine, "Main");
+}
+
+TEST_F(BridgeTest, AFailingHostCallEndsThePressQuietly) {
+    utilities->KeyPress = {"ID", "KEY", "OnHotkey"};
+    recorded.failVariables = true;
+    EXPECT_EQ(Press(), (std::vector<std::string>{"request 5", "set ID=" + std::to_string(id)}));
+}
+
+TEST_F(BridgeTest, TheServiceObjectLivesFromStartupToShutdown) {
+    utilities.reset();
+    ASSERT_EQ(HotkeyUtilities, nullptr);
+    HotkeysUtilitiesStartup();
+    ASSERT_NE(HotkeyUtilities, nullptr);
+    EXPECT_EQ(fake.LiveWindows(), 1u);
+    const HotKeyId held = HotkeyUtilities->Manager().AddHotKey(0xC074);
+    HotkeyUtilities->KeyPress = {"ID", "", "OnHotkey"};
+    EXPECT_EQ(Press(), (std::vector<std::string>{"request 5", "set ID=" + std::to_string(held),
+                                                 "request 5", "script GoSub \"OnHotkey\"",
+                                                 "script ClearVariables \"ID\""}));
+
+    HotkeysUtilitiesShutdown();
+    EXPECT_EQ(HotkeyUtilities, nullptr);
+    EXPECT_EQ(fake.LiveWindows(), 0u);
+    EXPECT_EQ(fake.LiveAtoms(), 0u);
+}
+
+}  // namespace
+}  // namespace tarvik::hotkeys

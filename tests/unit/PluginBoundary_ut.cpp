@@ -1,0 +1,242 @@
+// The entry points, the catalogue and the library's life, as a host sees them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+#include "PluginApi.h"
+#include "platform/FakePlatform.h"
+
+namespace tarvik {
+namespace {
+
+using host::CatalogueCall;
+using host::Host;
+using host::PluginLibrary;
+
+class BoundaryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetOs(&fake);
+        std::string error;
+        library = PluginLibrary::Load("", error);
+        ASSERT_NE(library, nullptr) << error;
+        ASSERT_TRUE(error.empty()) << error;
+        plugin = std::make_unique<Host>(library->Api());
+    }
+    void TearDown() override {
+        plugin.reset();
+        library.reset();
+        EXPECT_EQ(fake.LiveBlocks(), 0u);
+        EXPECT_EQ(fake.LiveAtoms(), 0u);
+        EXPECT_EQ(fake.Registrations(), 0u);
+        EXPECT_EQ(fake.LiveWindows(), 0u);
+        platform::SetOs(nullptr);
+    }
+
+    platform::FakePlatform fake;
+    std::unique_ptr<PluginLibrary> library;
+    std::unique_ptr<Host> plugin;
+};
+
+struct ExpectedEntry {
+    std::int32_t number;
+    const char* name;
+    const char* description;
+    std::vector<std::uint8_t> kinds;
+    std::int32_t count;
+};
+
+// The catalogue as the host must receive it under the Cyrillic code page, in order.
+std::vector<ExpectedEntry> ExpectedCatalogue() {
+    // The texts are written in UTF-8 here; Cp1251 turns them into what the host sees.
+    return {
+        {0, "Клавиши", "", {0}, 0},
+        {1, "TarvikAdd", "TarvikAdd", {1, 6}, 2},
+        {2, "TarvikChange", "Изменить ранее установленную комбинацию горячих клавиш.", {3, 1, 6}, 3},
+        {3, "TarvikRemove", "Удалить ранее установленную комбинацию горячих клавиш.", {1, 6}, 2},
+        {4, "TarvikRemoveById", "Удалить ранее установленную комбинацию горячих клавиш по ее идентификатору.", {1, 6}, 2},
+        {0, "Дополнительно", "", {0}, 0},
+        {5, "TarvikClear", "Удалить все ранее установленные комбинации горячих клавишей.", {0}, 0},
+        {6, "TarvikIsValid", "Определить возможно ли создать заданную комбинации горячих клавиш.", {1, 6}, 2},
+        {7, "TarvikIsAvailable", "Определить свободна ли заданная комбинация горячих клавиш.", {1, 6}, 2},
+        {0, "События", "", {0}, 0},
+        {8, "tvOnKeyPress", "Установить подпрограмму когда комбинация клавиш будет нажата.", {1, 6, 6}, 3},
+    };
+}
+
+// UTF-8 Cyrillic to code page 1251, for the expectations above.
+std::string ToCp1251(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            out += static_cast<char>(byte);
+            continue;
+        }
+        const unsigned code = ((byte & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
+        if (code >= 0x410 && code <= 0x44F) {
+            out += static_cast<char>(0xC0 + (code - 0x410));
+        } else if (code == 0x401) {
+            out += static_cast<char>(0xA8);
+        } else if (code == 0x451) {
+            out += static_cast<char>(0xB8);
+        } else {
+            out += '?';
+        }
+    }
+    return out;
+}
+
+void ExpectCatalogue(const std::vector<CatalogueCall>& calls, std::size_t from) {
+    const std::vector<ExpectedEntry> expected = ExpectedCatalogue();
+    ASSERT_GE(calls.size(), from + expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const CatalogueCall& call = calls[from + i];
+        const ExpectedEntry& want = expected[i];
+        SCOPED_TRACE("catalogue call " + std::to_string(i + 1));
+        EXPECT_EQ(call.number, want.number);
+        EXPECT_EQ(call.name, ToCp1251(want.name));
+        EXPECT_EQ(call.description, ToCp1251(want.description));
+        EXPECT_EQ(call.kinds, want.kinds);
+        EXPECT_EQ(call.kindsHigh, static_cast<std::int32_t>(want.kinds.size()) - 1);
+        EXPECT_EQ(call.count, want.count);
+    }
+}
+
+TEST_F(BoundaryTest, InitPlugInHandsBackDescriptionNameAndAuthorInHostBlocks) {
+    fake.SetAnsiCodePage(1251);
+    char* name = nullptr;
+    char* author = nullptr;
+    char* description = nullptr;
+    plugin->Api().InitPlugIn(0, &name, &author, &description);
+    ASSERT_NE(name, nullptr);
+    ASSERT_NE(author, nullptr);
+    ASSERT_NE(description, nullptr);
+    EXPECT_STREQ(name, "Tarvik");
+    EXPECT_STREQ(author, "Halvenor");
+    EXPECT_EQ(std::string(description),
+              ToCp1251("С помощью этого плагина вы можете назначить горячие клавиши для своих публикаций."));
+    EXPECT_EQ(fake.LiveBlocks(), 3u);
+
+    // Called again with the same cells, the old blocks go back before new ones come.
+    plugin->Api().InitPlugIn(0, &name, &author, &description);
+    EXPECT_EQ(fake.LiveBlocks(), 3u);
+    for (char* cell : {name, author, description}) {
+        fake.GlobalFree(cell);
+    }
+}
+
+TEST_F(BoundaryTest, InitPlugInToleratesNullCellAddresses) {
+    char* name = nullptr;
+    plugin->Api().InitPlugIn(0, &name, nullptr, nullptr);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "Tarvik");
+    fake.GlobalFree(name);
+}
+
+TEST_F(BoundaryTest, RegisterPlugInRegistersTheWholeCatalogueEveryTime) {
+    fake.SetAnsiCodePage(1251);
+    plugin->Connect();
+    ASSERT_EQ(plugin->Catalogue.size(), 11u);
+    ExpectCatalogue(plugin->Catalogue, 0);
+
+    plugin->Api().RegisterPlugIn(nullptr, 0, 0, nullptr);  // a host with no registration callback
+    plugin->Connect();
+    ASSERT_EQ(plugin->Catalogue.size(), 22u);
+    ExpectCatalogue(plugin->Catalogue, 11);
+}
+
+TEST_F(BoundaryTest, ExecActionOutsideTheCatalogueAnswersFalseAndWritesNothing) {
+    plugin->Connect();
+    plugin->Events.clear();
+    char text[] = "Ctrl+Alt+F5";
+    char variable[] = "HK";
+    char* params[] = {text, variable, variable};
+    for (std::int32_t number : {0, 9, -1, 100, INT32_MIN}) {
+        EXPECT_EQ(plugin->ExecRaw(number, params), 0) << number;
+    }
+    EXPECT_TRUE(plugin->Events.empty());
+    EXPECT_EQ(fake.Registrations(), 0u);
+}
+
+TEST_F(BoundaryTest, BooleanResultsAreWholeZeroOrOne) {
+    plugin->Connect();
+    char text[] = "Ctrl+Alt+F5";
+    char variable[] = "HK";
+    char* params[] = {text, variable};
+    EXPECT_EQ(plugin->ExecRaw(1, params), 1);
+    EXPECT_EQ(plugin->ExecRaw(1, params), 0) << "the same combination again is refused";
+    EXPECT_EQ(plugin->ExecRaw(5, nullptr), 1) << "TarvikClear reads no parameter";
+}
+
+TEST_F(BoundaryTest, NullParameterArraysAndSlotsReadAsEmptyTexts) {
+    plugin->Connect();
+    for (std::int32_t number = 1; number <= 8; ++number) {
+        SCOPED_TRACE(number);
+        plugin->ExecRaw(number, nullptr);
+        char* nulls[] = {nullptr, nullptr, nullptr};
+        plugin->ExecRaw(number, nulls);
+    }
+    EXPECT_EQ(fake.Registrations(), 0u) << "an empty text names no hotkey";
+}
+
+TEST_F(BoundaryTest, EditActionOpensNothingYetAndMessageIsInert) {
+    plugin->Connect();
+    char* cells[] = {nullptr, nullptr, nullptr};
+    for (std::int32_t number : {-1, 0, 1, 5, 8, 9}) {
+        EXPECT_EQ(plugin->Api().EditAction(number, cells), 0) << number;
+    }
+    EXPECT_EQ(cells[0], nullptr);
+    plugin->Events.clear();
+    plugin->Api().Message();
+    EXPECT_TRUE(plugin->Events.empty());
+}
+
+TEST(LibraryLife, LoadingAndUnloadingWithoutCallsLeavesNothingBehind) {
+    platform::FakePlatform fake;
+    platform::SetOs(&fake);
+    {
+        std::string error;
+        auto library = PluginLibrary::Load("", error);
+        ASSERT_NE(library, nullptr);
+        EXPECT_EQ(fake.LiveWindows(), 1u) << "the hidden window exists from load on";
+        EXPECT_EQ(fake.Registrations(), 0u);
+    }
+    EXPECT_EQ(fake.LiveWindows(), 0u);
+    EXPECT_FALSE(fake.WindowClassRegistered());
+    EXPECT_EQ(fake.LiveAtoms(), 0u);
+    EXPECT_EQ(fake.LayoutList(100).size(), 1u) << "the US-English layout the process had stays";
+    platform::SetOs(nullptr);
+}
+
+TEST(LibraryLife, UnloadingReleasesHotkeysAndTheLayoutItLoaded) {
+    platform::FakePlatform fake;
+    fake.SetLayouts({platform::FakePlatform::Russian()}, platform::FakePlatform::Russian());
+    platform::SetOs(&fake);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        std::string error;
+        auto library = PluginLibrary::Load("", error);
+        ASSERT_NE(library, nullptr);
+        EXPECT_EQ(fake.LayoutList(100).size(), 2u) << "US-English is loaded for the process";
+        Host plugin(library->Api());
+        plugin.Connect();
+        EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Alt+F5", "A"}));
+        EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Shift+F6", "B"}));
+        EXPECT_EQ(fake.Registrations(), 2u);
+        library.reset();
+        EXPECT_EQ(fake.Registrations(), 0u);
+        EXPECT_EQ(fake.LiveAtoms(), 0u);
+        EXPECT_EQ(fake.LiveWindows(), 0u);
+        EXPECT_EQ(fake.LayoutList(100), std::vector<platform::LayoutHandle>{platform::FakePlatform::Russian()});
+    }
+    EXPECT_EQ(fake.LayoutLoads(), 3u);
+    EXPECT_EQ(fake.LayoutUnloads(), 3u);
+    platform::SetOs(nullptr);
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,54 @@
+// How a host reaches the plug-in: its eight entry points, loaded from the DLL under
+// Windows, or the plug-in's own code linked in natively (with the in-memory platform).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "plugin/UPluginTypes.h"
+
+namespace tarvik::host {
+
+struct PluginApi {
+    decltype(&lmInitPlugIn) InitPlugIn = nullptr;
+    decltype(&lmRegisterPlugIn) RegisterPlugIn = nullptr;
+    decltype(&lmRegisterScriptProcessor) RegisterScriptProcessor = nullptr;
+    decltype(&lmRegisterInterfaceAccess) RegisterInterfaceAccess = nullptr;
+    decltype(&lmExecAction) ExecAction = nullptr;
+    decltype(&lmEditAction) EditAction = nullptr;
+    decltype(&lmAbout) About = nullptr;
+    decltype(&lmMessage) Message = nullptr;
+};
+
+// One loaded copy of the plug-in. Loading runs the library's start-up, destruction its
+// shut-down (FreeLibrary under Windows).
+class PluginLibrary {
+public:
+    // Null and a reason in `error` when the library cannot be loaded or lacks an entry point.
+    static std::unique_ptr<PluginLibrary> Load(const std::string& path, std::string& error);
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    const PluginApi& Api() const { return api_; }
+
+private:
+    PluginLibrary() = default;
+    PluginApi api_;
+    void* module_ = nullptr;
+};
+
+// The host's side of the operating system: the global allocator it shares with the
+// plug-in, its message loop, and the user's keyboard.
+namespace system {
+void* Alloc(std::size_t bytes);
+void Free(void* block);
+// Dispatches this thread's messages for about `milliseconds`, or until `done` says so.
+void PumpMessages(int milliseconds, bool (*done)(void*) = nullptr, void* context = nullptr);
+// Presses and releases a combination (modifier flags MOD_ALT 1, MOD_CONTROL 2,
+// MOD_SHIFT 4, MOD_WIN 8) as the user would.
+bool PressKeys(unsigned modifiers, unsigned key);
+}  // namespace system
+
+}  // namespace tarvik::host
