@@ -23,5 +23,8 @@ wineserver=/usr/lib/wine/wineserver
 trap '"$wineserver" -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
 sleep 1
 
+# As on the Russian-speaking authors' machines: code page 1251 and a Russian keyboard
+# layout, so the catalogue's Cyrillic texts arrive intact and the plug-in loads the
+# US-English layout for itself.
 echo "== playing $script with dist/win64/tarvik-host.exe under wine64"
-scripts/wine-run dist/win64/tarvik-host.exe --dll TarvikD.lmp "$script"
+TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run dist/win64/tarvik-host.exe --dll TarvikD.lmp "$script"

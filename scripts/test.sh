@@ -60,11 +60,11 @@ sleep 1
 win="$root/build/win64/tests"
 run_suite wine-conformance scripts/wine-run "$win/tarvik_conformance.exe"
 "$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
-run_suite wine-conformance-ru env LC_ALL=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_conformance.exe"
+run_suite wine-conformance-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_conformance.exe"
 "$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
 run_suite wine-integration scripts/wine-run "$win/tarvik_integration.exe"
 "$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
-run_suite wine-integration-ru env LC_ALL=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_integration.exe" --gtest_filter='*Layout*:*Lifecycle*'
+run_suite wine-integration-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_integration.exe" --gtest_filter='*Layout*:*Lifecycle*'
 
 echo
 echo "tests: $passed passed, $failed failed, $skipped skipped"

@@ -76,6 +76,11 @@ public:
 
     explicit operator bool() const noexcept { return atom_ != 0; }
 
+    // Whether the window is one of this class's.
+    bool Owns(HWND window) const noexcept {
+        return atom_ != 0 && GetClassLongPtrA(window, GCW_ATOM) == atom_;
+    }
+
     // Unregisters the class now; the system's answer, with its last error, is kept.
     void Reset() noexcept {
         if (atom_ != 0) {
@@ -205,7 +210,7 @@ public:
 
     bool DestroyHiddenWindow(WindowHandle window) override {
         const HWND handle = Hwnd(window);
-        if (IsWindow(handle) == FALSE) {
+        if (IsWindow(handle) == FALSE || !windowClass_.Owns(handle)) {
             ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return false;
         }

@@ -74,6 +74,17 @@ class HotKeysConformance : public PlatformConformance {};
 class HiddenWindowConformance : public PlatformConformance {};
 class KeyboardConformance : public PlatformConformance {};
 
+// A key's name as the library asks for it: its scan code under the active layout, with
+// the extended bit for the navigation keys that share scan codes with the keypad.
+inline std::string KeyName(platform::Platform& os, unsigned code) {
+    const unsigned scan = os.MapVirtualKey(code, platform::kMapVkToVsc);
+    if (scan == 0) {
+        return {};
+    }
+    const bool extended = (code >= 33 && code <= 40) || code == 45 || code == 46;
+    return os.KeyNameText(static_cast<std::int32_t>(scan << 16 | (extended ? 1u << 24 : 0)));
+}
+
 // A hidden window that records what reaches it, destroyed with the object.
 class RecordingWindow final : public platform::MessageSink {
 public:

@@ -19,17 +19,6 @@ LayoutHandle Layout(std::uintptr_t value) {
 
 const LayoutHandle kUsEnglish = Layout(0x04090409);
 
-// A key's name as the library asks for it: its scan code under the active layout, with
-// the extended bit for the navigation keys that share scan codes with the keypad.
-std::string KeyName(platform::Platform& os, unsigned code) {
-    const unsigned scan = os.MapVirtualKey(code, platform::kMapVkToVsc);
-    if (scan == 0) {
-        return {};
-    }
-    const bool extended = (code >= 33 && code <= 40) || code == 45 || code == 46;
-    return os.KeyNameText(static_cast<std::int32_t>(scan << 16 | (extended ? 1u << 24 : 0)));
-}
-
 bool Lists(const std::vector<LayoutHandle>& layouts, LayoutHandle layout) {
     return std::find(layouts.begin(), layouts.end(), layout) != layouts.end();
 }

@@ -156,13 +156,27 @@ TEST(LifecycleIt, TwoHundredLoadCyclesInOneProcessAllSucceed) {
 
 TEST(LayoutLifecycleIt, TheUsEnglishLayoutIsLoadedOnlyWhileTheLibraryNeedsIt) {
     const bool hadUs = HasUsEnglishLayout();
+    bool hadUsWhileLoaded = false;
     {
         std::string error;
         auto library = host::PluginLibrary::Load(DllPath(), error);
         ASSERT_NE(library, nullptr) << error;
-        EXPECT_TRUE(HasUsEnglishLayout()) << "loaded at start-up";
+        hadUsWhileLoaded = HasUsEnglishLayout();
     }
     EXPECT_EQ(HasUsEnglishLayout(), hadUs) << "unloaded at shut-down only when the library loaded it";
+    if (hadUs || hadUsWhileLoaded) {
+        return;
+    }
+    // The process had no US-English layout and did not get one while the library was
+    // loaded: right only where the system cannot load a layout for a process at all.
+    // Wine's LoadKeyboardLayoutA answers with the layout already active.
+    const HKL us = reinterpret_cast<HKL>(static_cast<ULONG_PTR>(0x04090409));
+    const HKL loaded = LoadKeyboardLayoutA("00000409", KLF_NOTELLSHELL);
+    if (loaded == us) {
+        UnloadKeyboardLayout(loaded);
+        FAIL() << "the system loads US-English on request, yet the library did not";
+    }
+    GTEST_SKIP() << "this system cannot load the US-English layout for the process";
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ std::string Host::TakeCell(char*& cell) {
 void Host::Record(const std::string& event) {
     Events.push_back(event);
     if (Trace != nullptr) {
-        *Trace << "  [host] " << event << std::endl;
+        *Trace << "  [host] " << system::ToUtf8(event) << std::endl;
     }
 }
 

@@ -49,6 +49,8 @@ void PumpMessages(int milliseconds, bool (*done)(void*) = nullptr, void* context
 // Presses and releases a combination (modifier flags MOD_ALT 1, MOD_CONTROL 2,
 // MOD_SHIFT 4, MOD_WIN 8) as the user would.
 bool PressKeys(unsigned modifiers, unsigned key);
+// A host text (ANSI code page) as UTF-8, for printing on a console.
+std::string ToUtf8(const std::string& text);
 }  // namespace system
 
 }  // namespace tarvik::host

@@ -105,6 +105,19 @@ bool PressKeys(unsigned modifiers, unsigned key) {
     return SendInput(count, inputs, sizeof(INPUT)) == count;
 }
 
+std::string ToUtf8(const std::string& text) {
+    if (text.empty()) {
+        return text;
+    }
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], wideLength);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
 }  // namespace system
 
 }  // namespace tarvik::host

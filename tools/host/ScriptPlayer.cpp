@@ -202,7 +202,7 @@ bool ScriptPlayer::Call(const Statement& statement) {
                 shown += " \"" + parameters.back() + "\"";
             }
             parameters.resize(std::max<std::size_t>(parameters.size(), 3));
-            out_ << "> " << statement.word << shown << std::endl;
+            out_ << "> " << statement.word << system::ToUtf8(shown) << std::endl;
             const bool result = host_.Exec(entry.number, parameters);
             out_ << "  = " << (result ? "true" : "false") << std::endl;
             return true;
@@ -219,7 +219,8 @@ void ScriptPlayer::Print(const Statement& statement) {
             out_ << " " << argument;
         } else {
             const auto value = host_.Variable(argument);
-            out_ << " " << argument << "=" << (value ? "\"" + *value + "\"" : std::string("(unset)"));
+            out_ << " " << argument << "="
+                 << (value ? "\"" + system::ToUtf8(*value) + "\"" : std::string("(unset)"));
         }
     }
     out_ << std::endl;

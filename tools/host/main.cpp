@@ -51,8 +51,9 @@ int main(int argc, char** argv) {
     }
     host.Trace = &std::cout;
     host.Connect();
-    std::cout << "loaded " << host.PluginName << " by " << host.PluginAuthor << ", "
-              << host.Catalogue.size() << " catalogue entries" << std::endl;
+    std::cout << "loaded " << host.PluginName << " by " << host.PluginAuthor << ": "
+              << tarvik::host::system::ToUtf8(host.PluginDescription) << " ("
+              << host.Catalogue.size() << " catalogue entries)" << std::endl;
     const bool ok = player.Run();
     host.Trace = nullptr;
     return ok ? 0 : 1;

@@ -1,5 +1,5 @@
-// Natively the host links the plug-in's own code and runs it against the in-memory
-// platform: the same host logic, without Windows.
+// The host with the plug-in's own code linked in, running against the in-memory
+// platform: the same host logic, without a DLL (natively, and in the unit tests of every build).
 #include "PluginApi.h"
 #include "platform/FakePlatform.h"
 #include "plugin/ULibraryProc.h"
@@ -46,6 +46,10 @@ void PumpMessages(int /*milliseconds*/, bool (* /*done*/)(void*), void* /*contex
 bool PressKeys(unsigned modifiers, unsigned key) {
     platform::FakePlatform* fake = Fake();
     return fake != nullptr && fake->PressKey(modifiers, key);
+}
+
+std::string ToUtf8(const std::string& text) {
+    return text;  // the in-memory platform's texts are shown as they are
 }
 
 }  // namespace system
