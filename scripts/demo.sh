@@ -12,16 +12,7 @@ echo
 echo "built: dist/win32/TarvikD.lmp (shipping, 32-bit) and dist/win64/TarvikD.lmp"
 echo
 
-export WINEPREFIX="$root/build/wineprefix"
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$display"
-wineserver=/usr/lib/wine/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-trap '"$wineserver" -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
-sleep 1
+source scripts/display.sh
 
 # As on the Russian-speaking authors' machines: code page 1251 and a Russian keyboard
 # layout, so the catalogue's Cyrillic texts arrive intact and the plug-in loads the

@@ -45,17 +45,7 @@ run_suite native-conformance "$native/tarvik_conformance"
 run_suite dll-images "$native/tarvik_dll_tests"
 
 # Windows programs: a private X server and a private, fresh wineserver.
-export WINEPREFIX="$root/build/wineprefix"
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$display"
-wineserver=/usr/lib/wine/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-cleanup() { "$wineserver" -k >/dev/null 2>&1; kill "$xvfb" 2>/dev/null; }
-trap cleanup EXIT
-sleep 1
+source scripts/display.sh
 
 win="$root/build/win64/tests"
 run_suite wine-conformance scripts/wine-run "$win/tarvik_conformance.exe"

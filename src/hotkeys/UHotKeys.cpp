@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "plugin/UHostServices.h"
+
 namespace tarvik::hotkeys {
 
 using platform::Atom;
@@ -48,22 +50,6 @@ constexpr std::array<const char*, kLastMediaKey - kFirstMediaKey + 1> kMediaKeyN
     "Play/Pause Media", "Start Mail", "Select Media", "Start Application 1",
     "Start Application 2",
 }};
-
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string TrimBlanks(const std::string& text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsBlank(text[first])) {
-        ++first;
-    }
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
-}
 
 bool IsCapitalLetters(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
@@ -214,7 +200,7 @@ unsigned LookUpKeyName(const std::string& name, bool localized) {
 }
 
 unsigned KeyOfPiece(const std::string& lastPiece, bool localized) {
-    std::string piece = TrimBlanks(lastPiece);
+    std::string piece = plugin::Trim(lastPiece);
     if (piece.empty()) {
         // A blank key piece names nothing; without this it would match the first key
         // that has no name at all.
@@ -348,7 +334,7 @@ HotKeyValue TextToHotKey(const std::string& text, bool localized) {
     }
     std::uint16_t modifiers = 0;
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
-        const std::uint16_t flag = ModifierFlag(TrimBlanks(pieces[i]));
+        const std::uint16_t flag = ModifierFlag(plugin::Trim(pieces[i]));
         if (flag == 0) {
             return 0;
         }

@@ -12,6 +12,7 @@
 #include "Host.h"
 #include "PluginApi.h"
 #include "hotkeys/UHotkeysUtilities.h"
+#include "ForwardingPlatform.h"
 #include "platform/FakePlatform.h"
 
 namespace tarvik {
@@ -35,31 +36,15 @@ constexpr std::uint32_t kOddError = 4321;  // a code whose message ends in noise
 // The fake, with two things it cannot stage by itself: a registration refused after the
 // probe granted the same combination (the system changed its mind in between), and a
 // system message that ends in blanks and full stops.
-class StagedPlatform final : public platform::Platform {
+class StagedPlatform final : public test_support::ForwardingPlatform {
 public:
-    explicit StagedPlatform(FakePlatform& fake) : os(fake) {}
+    using ForwardingPlatform::ForwardingPlatform;
 
-    FakePlatform& os;
     std::optional<std::uint32_t> refuseAfterProbe;
 
-    std::uint32_t LastError() override { return os.LastError(); }
-    void SetLastError(std::uint32_t code) override { os.SetLastError(code); }
     std::string SystemMessage(std::uint32_t code) override {
         return code == kOddError ? "Refused. Try  again \xC9.. . \r\n\t." : os.SystemMessage(code);
     }
-    void* GlobalAlloc(std::size_t bytes) override { return os.GlobalAlloc(bytes); }
-    void* GlobalFree(void* block) override { return os.GlobalFree(block); }
-    bool EqualIgnoreCase(const std::string& a, const std::string& b) override {
-        return os.EqualIgnoreCase(a, b);
-    }
-    std::string LoadText(unsigned id) override { return os.LoadText(id); }
-    WindowHandle ActiveWindow() override { return os.ActiveWindow(); }
-    std::intptr_t ShellOpen(WindowHandle o, const std::string& f, const std::string& p, int s) override {
-        return os.ShellOpen(o, f, p, s);
-    }
-    Atom AddAtom(const std::string& name) override { return os.AddAtom(name); }
-    Atom DeleteAtom(Atom atom) override { return os.DeleteAtom(atom); }
-    Atom FindAtom(const std::string& name) override { return os.FindAtom(name); }
     bool RegisterHotKey(WindowHandle w, int id, unsigned mods, unsigned key) override {
         const bool granted = os.RegisterHotKey(w, id, mods, key);
         if (w == nullptr && refuseAfterProbe) {  // the probe registers without a window
@@ -68,23 +53,6 @@ public:
         }
         return granted;
     }
-    bool UnregisterHotKey(WindowHandle w, int id) override { return os.UnregisterHotKey(w, id); }
-    WindowHandle CreateHiddenWindow(platform::MessageSink* s) override { return os.CreateHiddenWindow(s); }
-    bool DestroyHiddenWindow(WindowHandle w) override { return os.DestroyHiddenWindow(w); }
-    std::intptr_t DefaultWindowProc(WindowHandle w, std::uint32_t m, std::uintptr_t wp,
-                                    std::intptr_t lp) override {
-        return os.DefaultWindowProc(w, m, wp, lp);
-    }
-    unsigned MapVirtualKey(unsigned c, unsigned t) override { return os.MapVirtualKey(c, t); }
-    unsigned MapVirtualKeyEx(unsigned c, unsigned t, LayoutHandle l) override {
-        return os.MapVirtualKeyEx(c, t, l);
-    }
-    std::string KeyNameText(std::int32_t lp) override { return os.KeyNameText(lp); }
-    LayoutHandle ThreadLayout() override { return os.ThreadLayout(); }
-    std::vector<LayoutHandle> LayoutList(int n) override { return os.LayoutList(n); }
-    LayoutHandle LoadLayout(const std::string& id, unsigned f) override { return os.LoadLayout(id, f); }
-    LayoutHandle ActivateLayout(LayoutHandle l, unsigned f) override { return os.ActivateLayout(l, f); }
-    bool UnloadLayout(LayoutHandle l) override { return os.UnloadLayout(l); }
 };
 
 std::string Hex(unsigned number) {

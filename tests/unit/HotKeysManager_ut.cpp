@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hotkeys/UHotKeys.h"
+#include "ForwardingPlatform.h"
 #include "platform/FakePlatform.h"
 
 namespace tarvik::hotkeys {
@@ -26,33 +27,15 @@ constexpr HotKeyValue kCtrlAltF5 = 0xC074;
 constexpr HotKeyValue kCtrlA = 0x4041;
 constexpr HotKeyValue kShiftWinB = 0x12042;
 
-class RecordingPlatform final : public platform::Platform {
+class RecordingPlatform final : public test_support::ForwardingPlatform {
 public:
-    explicit RecordingPlatform(FakePlatform& fake) : os(fake) {}
+    using ForwardingPlatform::ForwardingPlatform;
 
-    FakePlatform& os;
     std::vector<std::string> calls;  // register / unregister / default, in order
     bool failWindow = false;
     bool refuseUnregister = false;
     MessageSink* sink = nullptr;
 
-    std::uint32_t LastError() override { return os.LastError(); }
-    void SetLastError(std::uint32_t code) override { os.SetLastError(code); }
-    std::string SystemMessage(std::uint32_t code) override { return os.SystemMessage(code); }
-    void* GlobalAlloc(std::size_t bytes) override { return os.GlobalAlloc(bytes); }
-    void* GlobalFree(void* block) override { return os.GlobalFree(block); }
-    bool EqualIgnoreCase(const std::string& a, const std::string& b) override {
-        return os.EqualIgnoreCase(a, b);
-    }
-    std::string LoadText(unsigned id) override { return os.LoadText(id); }
-    WindowHandle ActiveWindow() override { return os.ActiveWindow(); }
-    std::intptr_t ShellOpen(WindowHandle o, const std::string& f, const std::string& p,
-                            int s) override {
-        return os.ShellOpen(o, f, p, s);
-    }
-    Atom AddAtom(const std::string& name) override { return os.AddAtom(name); }
-    Atom DeleteAtom(Atom atom) override { return os.DeleteAtom(atom); }
-    Atom FindAtom(const std::string& name) override { return os.FindAtom(name); }
     bool RegisterHotKey(WindowHandle w, int id, unsigned mods, unsigned key) override {
         calls.push_back("register " + std::to_string(id));
         return os.RegisterHotKey(w, id, mods, key);
@@ -65,7 +48,6 @@ public:
         sink = s;
         return failWindow ? nullptr : os.CreateHiddenWindow(s);
     }
-    bool DestroyHiddenWindow(WindowHandle w) override { return os.DestroyHiddenWindow(w); }
     std::intptr_t DefaultWindowProc(WindowHandle w, std::uint32_t m, std::uintptr_t wp,
                                     std::intptr_t lp) override {
         calls.push_back("default " + std::to_string(m) + " " + std::to_string(wp) + " " +
@@ -73,16 +55,6 @@ public:
         os.DefaultWindowProc(w, m, wp, lp);
         return 0x5A5A;
     }
-    unsigned MapVirtualKey(unsigned c, unsigned t) override { return os.MapVirtualKey(c, t); }
-    unsigned MapVirtualKeyEx(unsigned c, unsigned t, LayoutHandle l) override {
-        return os.MapVirtualKeyEx(c, t, l);
-    }
-    std::string KeyNameText(std::int32_t lp) override { return os.KeyNameText(lp); }
-    LayoutHandle ThreadLayout() override { return os.ThreadLayout(); }
-    std::vector<LayoutHandle> LayoutList(int n) override { return os.LayoutList(n); }
-    LayoutHandle LoadLayout(const std::string& id, unsigned f) override { return os.LoadLayout(id, f); }
-    LayoutHandle ActivateLayout(LayoutHandle l, unsigned f) override { return os.ActivateLayout(l, f); }
-    bool UnloadLayout(LayoutHandle l) override { return os.UnloadLayout(l); }
 };
 
 std::string AtomNameOf(HotKeyValue value) {

@@ -1,0 +1,68 @@
+// A platform that passes every call on to a fake; tests derive from it and override
+// the few calls they stage or record.
+#pragma once
+
+#include "platform/FakePlatform.h"
+
+namespace tarvik::test_support {
+
+class ForwardingPlatform : public platform::Platform {
+public:
+    using Atom = platform::Atom;
+    using LayoutHandle = platform::LayoutHandle;
+    using WindowHandle = platform::WindowHandle;
+
+    explicit ForwardingPlatform(platform::FakePlatform& fake) : os(fake) {}
+
+    platform::FakePlatform& os;
+
+    std::uint32_t LastError() override { return os.LastError(); }
+    void SetLastError(std::uint32_t code) override { os.SetLastError(code); }
+    std::string SystemMessage(std::uint32_t code) override { return os.SystemMessage(code); }
+    void* GlobalAlloc(std::size_t bytes) override { return os.GlobalAlloc(bytes); }
+    void* GlobalFree(void* block) override { return os.GlobalFree(block); }
+    bool EqualIgnoreCase(const std::string& a, const std::string& b) override {
+        return os.EqualIgnoreCase(a, b);
+    }
+    std::string LoadText(unsigned id) override { return os.LoadText(id); }
+    WindowHandle ActiveWindow() override { return os.ActiveWindow(); }
+    std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
+                            const std::string& parameters, int show) override {
+        return os.ShellOpen(owner, file, parameters, show);
+    }
+    Atom AddAtom(const std::string& name) override { return os.AddAtom(name); }
+    Atom DeleteAtom(Atom atom) override { return os.DeleteAtom(atom); }
+    Atom FindAtom(const std::string& name) override { return os.FindAtom(name); }
+    bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) override {
+        return os.RegisterHotKey(window, id, modifiers, key);
+    }
+    bool UnregisterHotKey(WindowHandle window, int id) override {
+        return os.UnregisterHotKey(window, id);
+    }
+    WindowHandle CreateHiddenWindow(platform::MessageSink* sink) override {
+        return os.CreateHiddenWindow(sink);
+    }
+    bool DestroyHiddenWindow(WindowHandle window) override { return os.DestroyHiddenWindow(window); }
+    std::intptr_t DefaultWindowProc(WindowHandle window, std::uint32_t message,
+                                    std::uintptr_t wParam, std::intptr_t lParam) override {
+        return os.DefaultWindowProc(window, message, wParam, lParam);
+    }
+    unsigned MapVirtualKey(unsigned code, unsigned mapType) override {
+        return os.MapVirtualKey(code, mapType);
+    }
+    unsigned MapVirtualKeyEx(unsigned code, unsigned mapType, LayoutHandle layout) override {
+        return os.MapVirtualKeyEx(code, mapType, layout);
+    }
+    std::string KeyNameText(std::int32_t lParam) override { return os.KeyNameText(lParam); }
+    LayoutHandle ThreadLayout() override { return os.ThreadLayout(); }
+    std::vector<LayoutHandle> LayoutList(int maxCount) override { return os.LayoutList(maxCount); }
+    LayoutHandle LoadLayout(const std::string& id, unsigned flags) override {
+        return os.LoadLayout(id, flags);
+    }
+    LayoutHandle ActivateLayout(LayoutHandle layout, unsigned flags) override {
+        return os.ActivateLayout(layout, flags);
+    }
+    bool UnloadLayout(LayoutHandle layout) override { return os.UnloadLayout(layout); }
+};
+
+}  // namespace tarvik::test_support
