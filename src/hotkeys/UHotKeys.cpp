@@ -81,7 +81,7 @@ std::int32_t KeyNameArgument(unsigned scanCode, unsigned key) {
 std::string LocalizedKeyName(unsigned key) {
     platform::Platform& os = Os();
     const std::int32_t argument =
-        KeyNameArgument(os.MapVirtualKey(key, platform::kMapVkToVsc), key);
+        KeyNameArgument(os.MapVirtualKeyCode(key, platform::kMapVkToVsc), key);
     return argument != 0 ? os.KeyNameText(argument) : std::string();
 }
 
@@ -94,7 +94,7 @@ std::string EnglishKeyName(unsigned key) {
     }
     platform::Platform& os = Os();
     const std::int32_t argument =
-        KeyNameArgument(os.MapVirtualKeyEx(key, platform::kMapVkToVsc, english), key);
+        KeyNameArgument(os.MapVirtualKeyCodeEx(key, platform::kMapVkToVsc, english), key);
     if (argument == 0) {
         return std::string();
     }
@@ -230,7 +230,7 @@ std::string AtomName(HotKeyValue value) {
 // One reference to a global atom, released when the holder goes.
 class AtomReference {
 public:
-    explicit AtomReference(const std::string& name) : atom_(Os().AddAtom(name)) {}
+    explicit AtomReference(const std::string& name) : atom_(Os().AddGlobalAtom(name)) {}
     ~AtomReference() { Reset(); }
     AtomReference(const AtomReference&) = delete;
     AtomReference& operator=(const AtomReference&) = delete;
@@ -240,7 +240,7 @@ public:
     Atom Release() { return std::exchange(atom_, Atom{0}); }
     void Reset() {
         if (atom_ != 0) {
-            Os().DeleteAtom(std::exchange(atom_, Atom{0}));
+            Os().DeleteGlobalAtom(std::exchange(atom_, Atom{0}));
         }
     }
 
@@ -490,7 +490,7 @@ bool THotKeyManager::IsHotKeyRegistered(HotKeyValue value) const {
 bool THotKeyManager::UnregisterEntry(const HotKeyEntry& entry) {
     platform::Platform& os = Os();
     const bool unregistered = os.UnregisterHotKey(window_, entry.Id);
-    os.DeleteAtom(entry.Id);  // the entry's reference goes whatever the system said
+    os.DeleteGlobalAtom(entry.Id);  // the entry's reference goes whatever the system said
     return unregistered;
 }
 

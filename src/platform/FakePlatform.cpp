@@ -500,7 +500,7 @@ const char* FindName(const std::vector<ScanName>* names, unsigned scan) {
     return nullptr;
 }
 
-// MapVirtualKey for one layout: 0 VK to scan code, 1 scan code to VK (either hand),
+// MapVirtualKeyCode for one layout: 0 VK to scan code, 1 scan code to VK (either hand),
 // 2 VK to unshifted character, 3 scan code to VK (left and right apart), 4 VK to scan
 // code with the E0/E1 prefix.
 unsigned MapKey(const KeyboardLayout& layout, unsigned code, unsigned mapType) {
@@ -811,7 +811,7 @@ long IntegerAtom(const std::string& name) {
 
 }  // namespace
 
-Atom FakePlatform::AddAtom(const std::string& name) {
+Atom FakePlatform::AddGlobalAtom(const std::string& name) {
     State& s = *state_;
     if (const long integer = IntegerAtom(name); integer != 0) {
         if (integer < 0) {
@@ -849,7 +849,7 @@ Atom FakePlatform::AddAtom(const std::string& name) {
     return atom;
 }
 
-Atom FakePlatform::DeleteAtom(Atom atom) {
+Atom FakePlatform::DeleteGlobalAtom(Atom atom) {
     State& s = *state_;
     if (atom < kFirstStringAtom) {
         return 0;  // integer atoms have nothing to delete
@@ -865,7 +865,7 @@ Atom FakePlatform::DeleteAtom(Atom atom) {
     return 0;
 }
 
-Atom FakePlatform::FindAtom(const std::string& name) {
+Atom FakePlatform::FindGlobalAtom(const std::string& name) {
     State& s = *state_;
     if (const long integer = IntegerAtom(name); integer != 0) {
         if (integer < 0) {
@@ -966,11 +966,11 @@ std::intptr_t FakePlatform::DefaultWindowProc(WindowHandle, std::uint32_t, std::
 
 // --- Keyboard ---------------------------------------------------------------------------------------
 
-unsigned FakePlatform::MapVirtualKey(unsigned code, unsigned mapType) {
+unsigned FakePlatform::MapVirtualKeyCode(unsigned code, unsigned mapType) {
     return MapKey(state_->Active(), code, mapType);
 }
 
-unsigned FakePlatform::MapVirtualKeyEx(unsigned code, unsigned mapType, LayoutHandle layout) {
+unsigned FakePlatform::MapVirtualKeyCodeEx(unsigned code, unsigned mapType, LayoutHandle layout) {
     // The layout's tables are the system's: they answer whether or not this process
     // has the layout in its list.
     const KeyboardLayout* found = FindLayout(FromHandle(layout));

@@ -44,17 +44,17 @@ public:
     WindowHandle ActiveWindow() override;
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
                             const std::string& parameters, int show) override;
-    Atom AddAtom(const std::string& name) override;
-    Atom DeleteAtom(Atom atom) override;
-    Atom FindAtom(const std::string& name) override;
+    Atom AddGlobalAtom(const std::string& name) override;
+    Atom DeleteGlobalAtom(Atom atom) override;
+    Atom FindGlobalAtom(const std::string& name) override;
     bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) override;
     bool UnregisterHotKey(WindowHandle window, int id) override;
     WindowHandle CreateHiddenWindow(MessageSink* sink) override;
     bool DestroyHiddenWindow(WindowHandle window) override;
     std::intptr_t DefaultWindowProc(WindowHandle window, std::uint32_t message,
                                     std::uintptr_t wParam, std::intptr_t lParam) override;
-    unsigned MapVirtualKey(unsigned code, unsigned mapType) override;
-    unsigned MapVirtualKeyEx(unsigned code, unsigned mapType, LayoutHandle layout) override;
+    unsigned MapVirtualKeyCode(unsigned code, unsigned mapType) override;
+    unsigned MapVirtualKeyCodeEx(unsigned code, unsigned mapType, LayoutHandle layout) override;
     std::string KeyNameText(std::int32_t lParam) override;
     LayoutHandle ThreadLayout() override;
     std::vector<LayoutHandle> LayoutList(int maxCount) override;

@@ -37,6 +37,7 @@ protected:
     ~MessageSink() = default;
 };
 
+// Member names avoid the Win32 function names that <windows.h> turns into macros.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -69,9 +70,9 @@ public:
                                     const std::string& parameters, int show) = 0;
 
     // --- Global atoms --------------------------------------------------------------------
-    virtual Atom AddAtom(const std::string& name) = 0;     // GlobalAddAtomA, 0 on failure
-    virtual Atom DeleteAtom(Atom atom) = 0;                // GlobalDeleteAtom, 0 on success
-    virtual Atom FindAtom(const std::string& name) = 0;    // GlobalFindAtomA, 0 when absent
+    virtual Atom AddGlobalAtom(const std::string& name) = 0;     // GlobalAddAtomA, 0 on failure
+    virtual Atom DeleteGlobalAtom(Atom atom) = 0;                // GlobalDeleteAtom, 0 on success
+    virtual Atom FindGlobalAtom(const std::string& name) = 0;    // GlobalFindAtomA, 0 when absent
 
     // --- Hotkeys -------------------------------------------------------------------------
     virtual bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers,
@@ -88,8 +89,8 @@ public:
                                             std::uintptr_t wParam, std::intptr_t lParam) = 0;
 
     // --- Keyboard ------------------------------------------------------------------------
-    virtual unsigned MapVirtualKey(unsigned code, unsigned mapType) = 0;  // MapVirtualKeyA
-    virtual unsigned MapVirtualKeyEx(unsigned code, unsigned mapType,
+    virtual unsigned MapVirtualKeyCode(unsigned code, unsigned mapType) = 0;  // MapVirtualKeyA
+    virtual unsigned MapVirtualKeyCodeEx(unsigned code, unsigned mapType,
                                      LayoutHandle layout) = 0;  // MapVirtualKeyExA
     // GetKeyNameTextA with a 256-character buffer; the name up to its first NUL.
     virtual std::string KeyNameText(std::int32_t lParam) = 0;

@@ -4,13 +4,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-// <windows.h> maps these names to their ANSI functions; here they are Platform's
-// members, and the ANSI functions are called by their own names.
-#undef AddAtom
-#undef FindAtom
-#undef MapVirtualKey
-#undef MapVirtualKeyEx
-
 #include <climits>
 #include <utility>
 
@@ -172,11 +165,11 @@ public:
         return reinterpret_cast<std::intptr_t>(result);
     }
 
-    Atom AddAtom(const std::string& name) override { return GlobalAddAtomA(name.c_str()); }
+    Atom AddGlobalAtom(const std::string& name) override { return GlobalAddAtomA(name.c_str()); }
 
-    Atom DeleteAtom(Atom atom) override { return GlobalDeleteAtom(atom); }
+    Atom DeleteGlobalAtom(Atom atom) override { return GlobalDeleteAtom(atom); }
 
-    Atom FindAtom(const std::string& name) override { return GlobalFindAtomA(name.c_str()); }
+    Atom FindGlobalAtom(const std::string& name) override { return GlobalFindAtomA(name.c_str()); }
 
     bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers,
                         unsigned key) override {
@@ -231,11 +224,11 @@ public:
                               static_cast<LPARAM>(lParam));
     }
 
-    unsigned MapVirtualKey(unsigned code, unsigned mapType) override {
+    unsigned MapVirtualKeyCode(unsigned code, unsigned mapType) override {
         return MapVirtualKeyA(code, mapType);
     }
 
-    unsigned MapVirtualKeyEx(unsigned code, unsigned mapType, LayoutHandle layout) override {
+    unsigned MapVirtualKeyCodeEx(unsigned code, unsigned mapType, LayoutHandle layout) override {
         return MapVirtualKeyExA(code, mapType, Hkl(layout));
     }
 

@@ -40,7 +40,7 @@ TEST_P(AtomsConformance, OneNameHasOneStringAtomWhateverItsLetterCase) {
     EXPECT_EQ(shouted.atom(), first.atom());
     EXPECT_GE(other.atom(), kFirstStringAtom);
     EXPECT_NE(other.atom(), first.atom());
-    EXPECT_EQ(os().FindAtom(Lower(name)), first.atom());
+    EXPECT_EQ(os().FindGlobalAtom(Lower(name)), first.atom());
 }
 
 TEST_P(AtomsConformance, EveryAddIsOneReferenceAndTheLastDeleteRemovesTheName) {
@@ -51,30 +51,30 @@ TEST_P(AtomsConformance, EveryAddIsOneReferenceAndTheLastDeleteRemovesTheName) {
     ASSERT_GE(atom, kFirstStringAtom);
 
     EXPECT_EQ(one.Release(), 0);
-    EXPECT_EQ(os().FindAtom(name), atom);  // the second reference keeps it
+    EXPECT_EQ(os().FindGlobalAtom(name), atom);  // the second reference keeps it
     EXPECT_EQ(two.Release(), 0);
 
     os().SetLastError(0);
-    EXPECT_EQ(os().FindAtom(name), 0);
+    EXPECT_EQ(os().FindGlobalAtom(name), 0);
     EXPECT_EQ(os().LastError(), kErrorFileNotFound);
     os().SetLastError(0);
-    EXPECT_EQ(os().DeleteAtom(atom), atom);
+    EXPECT_EQ(os().DeleteGlobalAtom(atom), atom);
     EXPECT_EQ(os().LastError(), kErrorInvalidHandle);
 }
 
 TEST_P(AtomsConformance, NumberNamesAreIntegerAtomsAndSomeNamesAreNoNames) {
-    EXPECT_EQ(os().AddAtom("#1234"), 1234);
-    EXPECT_EQ(os().FindAtom("#1234"), 1234);
-    EXPECT_EQ(os().DeleteAtom(1234), 0);
+    EXPECT_EQ(os().AddGlobalAtom("#1234"), 1234);
+    EXPECT_EQ(os().FindGlobalAtom("#1234"), 1234);
+    EXPECT_EQ(os().DeleteGlobalAtom(1234), 0);
 
     os().SetLastError(0);
-    EXPECT_EQ(os().AddAtom("#49152"), 0);  // string atoms' numbers are not for the taking
+    EXPECT_EQ(os().AddGlobalAtom("#49152"), 0);  // string atoms' numbers are not for the taking
     EXPECT_EQ(os().LastError(), kErrorInvalidParameter);
     os().SetLastError(0);
-    EXPECT_EQ(os().AddAtom(""), 0);
+    EXPECT_EQ(os().AddGlobalAtom(""), 0);
     EXPECT_EQ(os().LastError(), kErrorInvalidParameter);
     os().SetLastError(0);
-    EXPECT_EQ(os().AddAtom(std::string(256, 'k')), 0);
+    EXPECT_EQ(os().AddGlobalAtom(std::string(256, 'k')), 0);
     EXPECT_EQ(os().LastError(), kErrorInvalidParameter);
 }
 

@@ -77,7 +77,7 @@ class KeyboardConformance : public PlatformConformance {};
 // A key's name as the library asks for it: its scan code under the active layout, with
 // the extended bit for the navigation keys that share scan codes with the keypad.
 inline std::string KeyName(platform::Platform& os, unsigned code) {
-    const unsigned scan = os.MapVirtualKey(code, platform::kMapVkToVsc);
+    const unsigned scan = os.MapVirtualKeyCode(code, platform::kMapVkToVsc);
     if (scan == 0) {
         return {};
     }
@@ -136,19 +136,19 @@ private:
 class AtomReference {
 public:
     AtomReference(platform::Platform& os, const std::string& name)
-        : os_(os), atom_(os.AddAtom(name)) {}
+        : os_(os), atom_(os.AddGlobalAtom(name)) {}
     AtomReference(const AtomReference&) = delete;
     AtomReference& operator=(const AtomReference&) = delete;
     ~AtomReference() {
         if (atom_ != 0) {
-            os_.DeleteAtom(atom_);
+            os_.DeleteGlobalAtom(atom_);
         }
     }
 
     platform::Atom atom() const { return atom_; }
     // Deletes the reference now; the system's answer.
     platform::Atom Release() {
-        const platform::Atom result = os_.DeleteAtom(atom_);
+        const platform::Atom result = os_.DeleteGlobalAtom(atom_);
         atom_ = 0;
         return result;
     }

@@ -34,16 +34,16 @@ TEST(FakeWindowsModel, UsEnglishLayoutNamesKeysAsWindowsDoes) {
     EXPECT_EQ(os.KeyNameText(ScanParameter(0x36)), "Right Shift");
     EXPECT_EQ(os.KeyNameText(ScanParameter(0x36) | kEitherHand), "Shift");
     EXPECT_EQ(os.KeyNameText(ScanParameter(0x7C)), "F13");
-    EXPECT_EQ(os.MapVirtualKey(0x47, 1), 0x24u);  // the keypad's 7 is Home to Windows
-    EXPECT_EQ(os.MapVirtualKey(0xE01D, 3), 0xA3u);
-    EXPECT_EQ(os.MapVirtualKey(0xAF, 4), 0xE030u);
+    EXPECT_EQ(os.MapVirtualKeyCode(0x47, 1), 0x24u);  // the keypad's 7 is Home to Windows
+    EXPECT_EQ(os.MapVirtualKeyCode(0xE01D, 3), 0xA3u);
+    EXPECT_EQ(os.MapVirtualKeyCode(0xAF, 4), 0xE030u);
 }
 
 TEST(FakeWindowsModel, GermanLayoutSwapsYAndZAndNamesKeysInGerman) {
     FakePlatform os;
     os.SetLayouts({FakePlatform::German()}, FakePlatform::German());
-    EXPECT_EQ(os.MapVirtualKey('Z', 0), 0x15u);
-    EXPECT_EQ(os.MapVirtualKey('Y', 0), 0x2Cu);
+    EXPECT_EQ(os.MapVirtualKeyCode('Z', 0), 0x15u);
+    EXPECT_EQ(os.MapVirtualKeyCode('Y', 0), 0x2Cu);
     const std::pair<unsigned, const char*> names[] = {
         {17, "STRG"}, {16, "UMSCHALT"}, {18, "ALT"}, {8, "R\xDC" "CKTASTE"},
         {13, "EINGABE"}, {32, "LEER"}, {33, "BILD-NACH-OBEN"}, {36, "POS1"},
@@ -88,8 +88,8 @@ TEST(FakeWindowsModel, LayoutsLoadActivateAndUnloadAsStaged) {
     EXPECT_EQ(os.ThreadLayout(), russian);
     EXPECT_EQ(os.ActivateLayout(german, 0), russian);
     EXPECT_EQ(os.KeyNameText(ScanParameter(0x1D)), "STRG");
-    EXPECT_EQ(os.MapVirtualKey('Z', 0), 0x15u);
-    EXPECT_EQ(os.MapVirtualKeyEx('Z', 0, us), 0x2Cu);  // the given layout, not the active
+    EXPECT_EQ(os.MapVirtualKeyCode('Z', 0), 0x15u);
+    EXPECT_EQ(os.MapVirtualKeyCodeEx('Z', 0, us), 0x2Cu);  // the given layout, not the active
 
     EXPECT_TRUE(os.UnloadLayout(german));  // the active one: the first left takes over
     EXPECT_EQ(os.ThreadLayout(), us);
@@ -131,17 +131,17 @@ TEST(FakeWindowsModel, GlobalBlocksAreCountedAndFailuresStaged) {
 TEST(FakeWindowsModel, AtomTableFillsUpAndGivesFreedNumbersOut) {
     FakePlatform os;
     os.SetAtomCapacity(2);
-    const auto first = os.AddAtom("First");
-    const auto second = os.AddAtom("Second");
-    EXPECT_EQ(os.AddAtom("FIRST"), first);
+    const auto first = os.AddGlobalAtom("First");
+    const auto second = os.AddGlobalAtom("Second");
+    EXPECT_EQ(os.AddGlobalAtom("FIRST"), first);
     EXPECT_EQ(os.AtomReferences("first"), 2);
     EXPECT_EQ(os.LiveAtoms(), 2u);
     os.SetLastError(0);
-    EXPECT_EQ(os.AddAtom("Third"), 0);
+    EXPECT_EQ(os.AddGlobalAtom("Third"), 0);
     EXPECT_EQ(os.LastError(), platform::kErrorNotEnoughMemory);
 
-    EXPECT_EQ(os.DeleteAtom(second), 0);
-    EXPECT_EQ(os.AddAtom("Third"), second);
+    EXPECT_EQ(os.DeleteGlobalAtom(second), 0);
+    EXPECT_EQ(os.AddGlobalAtom("Third"), second);
     EXPECT_EQ(os.AtomReferences("Second"), 0);
 }
 

@@ -57,25 +57,25 @@ TEST_P(KeyboardConformance, ModifierKeysHaveNamesOfTheirOwn) {
 }
 
 TEST_P(KeyboardConformance, KeysHaveThePcScanCodesAndMapBack) {
-    EXPECT_EQ(os().MapVirtualKey(kVkShift, 0), 0x2Au);
-    EXPECT_EQ(os().MapVirtualKey(kVkControl, 0), 0x1Du);
-    EXPECT_EQ(os().MapVirtualKey(kVkMenu, 0), 0x38u);
-    EXPECT_EQ(os().MapVirtualKey('A', 0), 0x1Eu);
-    EXPECT_EQ(os().MapVirtualKey(kVkF1 + 4, 0), 0x3Fu);
-    EXPECT_EQ(os().MapVirtualKey(0x2A, kMapScanToVk), kVkShift);
-    EXPECT_EQ(os().MapVirtualKey(0x1D, kMapScanToVk), kVkControl);
-    EXPECT_EQ(os().MapVirtualKey(0x38, kMapScanToVk), kVkMenu);
+    EXPECT_EQ(os().MapVirtualKeyCode(kVkShift, 0), 0x2Au);
+    EXPECT_EQ(os().MapVirtualKeyCode(kVkControl, 0), 0x1Du);
+    EXPECT_EQ(os().MapVirtualKeyCode(kVkMenu, 0), 0x38u);
+    EXPECT_EQ(os().MapVirtualKeyCode('A', 0), 0x1Eu);
+    EXPECT_EQ(os().MapVirtualKeyCode(kVkF1 + 4, 0), 0x3Fu);
+    EXPECT_EQ(os().MapVirtualKeyCode(0x2A, kMapScanToVk), kVkShift);
+    EXPECT_EQ(os().MapVirtualKeyCode(0x1D, kMapScanToVk), kVkControl);
+    EXPECT_EQ(os().MapVirtualKeyCode(0x38, kMapScanToVk), kVkMenu);
 
     std::vector<unsigned> codes;
     for (unsigned c = '0'; c <= '9'; ++c) codes.push_back(c);
     for (unsigned c = 'A'; c <= 'Z'; ++c) codes.push_back(c);
     for (unsigned c = kVkF1; c < kVkF1 + 12; ++c) codes.push_back(c);
     for (unsigned code : codes) {
-        const unsigned scan = os().MapVirtualKey(code, 0);
+        const unsigned scan = os().MapVirtualKeyCode(code, 0);
         EXPECT_NE(scan, 0u) << code;
-        EXPECT_EQ(os().MapVirtualKey(scan, kMapScanToVk), code) << code;
+        EXPECT_EQ(os().MapVirtualKeyCode(scan, kMapScanToVk), code) << code;
     }
-    EXPECT_EQ(os().MapVirtualKey(0x07, 0), 0u);  // reserved: no key
+    EXPECT_EQ(os().MapVirtualKeyCode(0x07, 0), 0u);  // reserved: no key
 }
 
 // The library loads the US-English layout for the process at start and unloads it at
@@ -100,8 +100,8 @@ TEST_P(KeyboardConformance, TheUsLayoutLoadsBesideTheOthersAndUnloadsAgain) {
     const std::vector<LayoutHandle> loaded = os().LayoutList(100);
     EXPECT_TRUE(Lists(loaded, us));
     EXPECT_EQ(os().ThreadLayout(), active);  // loaded, not activated
-    EXPECT_EQ(os().MapVirtualKeyEx('A', 0, us), 0x1Eu);
-    EXPECT_EQ(os().MapVirtualKeyEx(kVkControl, 0, us), 0x1Du);
+    EXPECT_EQ(os().MapVirtualKeyCodeEx('A', 0, us), 0x1Eu);
+    EXPECT_EQ(os().MapVirtualKeyCodeEx(kVkControl, 0, us), 0x1Du);
 
     if (hadUs) {
         EXPECT_EQ(loaded, before);

@@ -3,7 +3,6 @@
 // started from the folder of this program.
 #ifdef TARVIK_REAL_PLATFORM
 
-// Before <windows.h>, whose macros would rename Platform's MapVirtualKey and AddAtom.
 #include "ConformanceStage.h"
 
 #include <windows.h>

@@ -112,7 +112,7 @@ protected:
 
 TEST_F(CommandsTest, AddThenOnKeyPressThenAPressRunsTheSubroutineWithIdAndText) {
     ASSERT_TRUE(Run(1, {"Ctrl+Alt+F5", "HK"}));
-    const Atom atom = fake.FindAtom("HotKeyManagerHotKey49268");  // 0xC074
+    const Atom atom = fake.FindGlobalAtom("HotKeyManagerHotKey49268");  // 0xC074
     ASSERT_GE(atom, 0xC000);
     EXPECT_EQ(Var("HK"), std::to_string(atom));
     EXPECT_EQ(LastError(), "earlier");
@@ -198,7 +198,7 @@ TEST_F(CommandsTest, ARegistrationRefusedAfterTheTestsReportsTheSystemsText) {
 TEST_F(CommandsTest, ChangeMovesAnIdToAnotherCombination) {
     const std::string oldId = Add("Ctrl+Alt+F5");
     EXPECT_TRUE(Run(2, {oldId, "Ctrl+Alt+F6", "NEW"}));
-    EXPECT_EQ(Var("NEW"), std::to_string(fake.FindAtom("HotKeyManagerHotKey49269")));
+    EXPECT_EQ(Var("NEW"), std::to_string(fake.FindGlobalAtom("HotKeyManagerHotKey49269")));
     EXPECT_FALSE(fake.IsHeld(kCtrlAlt, kF5));
     EXPECT_FALSE(fake.PressKey(kCtrlAlt, kF5));  // the old combination no longer fires
     EXPECT_TRUE(fake.PressKey(kCtrlAlt, kF6));

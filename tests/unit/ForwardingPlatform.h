@@ -30,9 +30,9 @@ public:
                             const std::string& parameters, int show) override {
         return os.ShellOpen(owner, file, parameters, show);
     }
-    Atom AddAtom(const std::string& name) override { return os.AddAtom(name); }
-    Atom DeleteAtom(Atom atom) override { return os.DeleteAtom(atom); }
-    Atom FindAtom(const std::string& name) override { return os.FindAtom(name); }
+    Atom AddGlobalAtom(const std::string& name) override { return os.AddGlobalAtom(name); }
+    Atom DeleteGlobalAtom(Atom atom) override { return os.DeleteGlobalAtom(atom); }
+    Atom FindGlobalAtom(const std::string& name) override { return os.FindGlobalAtom(name); }
     bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) override {
         return os.RegisterHotKey(window, id, modifiers, key);
     }
@@ -47,11 +47,11 @@ public:
                                     std::uintptr_t wParam, std::intptr_t lParam) override {
         return os.DefaultWindowProc(window, message, wParam, lParam);
     }
-    unsigned MapVirtualKey(unsigned code, unsigned mapType) override {
-        return os.MapVirtualKey(code, mapType);
+    unsigned MapVirtualKeyCode(unsigned code, unsigned mapType) override {
+        return os.MapVirtualKeyCode(code, mapType);
     }
-    unsigned MapVirtualKeyEx(unsigned code, unsigned mapType, LayoutHandle layout) override {
-        return os.MapVirtualKeyEx(code, mapType, layout);
+    unsigned MapVirtualKeyCodeEx(unsigned code, unsigned mapType, LayoutHandle layout) override {
+        return os.MapVirtualKeyCodeEx(code, mapType, layout);
     }
     std::string KeyNameText(std::int32_t lParam) override { return os.KeyNameText(lParam); }
     LayoutHandle ThreadLayout() override { return os.ThreadLayout(); }

@@ -99,7 +99,7 @@ TEST_F(ManagerTest, AddRegistersUnderTheAtomOfTheValue) {
     THotKeyManager& m = Make();
     const HotKeyId id = m.AddHotKey(kCtrlAltF5);
     EXPECT_GE(id, 0xC000);
-    EXPECT_EQ(id, fake.FindAtom("HotKeyManagerHotKey49268"));
+    EXPECT_EQ(id, fake.FindGlobalAtom("HotKeyManagerHotKey49268"));
     EXPECT_EQ(fake.AtomReferences(AtomNameOf(kCtrlAltF5)), 1);
     EXPECT_TRUE(fake.IsHeld(kModControl | kModAlt, 116));
     ASSERT_EQ(m.HotKeys().size(), 1u);
