@@ -73,6 +73,24 @@ TEST_F(BoundaryIt, HandsBackItsNameAndRegistersTheCatalogueThroughTheExports) {
     EXPECT_EQ(Plugin().Catalogue.size(), 22u) << "a second registration repeats the catalogue";
 }
 
+// The catalogue's Russian texts are stored as Unicode and reach the host in its own
+// ANSI code page: intact under a Cyrillic one, replaced where the code page has no
+// Cyrillic letters.
+TEST_F(BoundaryIt, CatalogueTextsArriveInTheHostsCodePage) {
+    ASSERT_EQ(Plugin().Catalogue.size(), 11u);
+    const std::string& category = Plugin().Catalogue[0].name;
+    const std::wstring expected = L"\x041A\x043B\x0430\x0432\x0438\x0448\x0438";  // Klavishi
+    wchar_t wide[64] = {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, category.c_str(), -1, wide, 64);
+    ASSERT_GT(length, 0);
+    if (GetACP() == 1251) {
+        EXPECT_EQ(std::wstring(wide), expected);
+    } else {
+        EXPECT_EQ(category.size(), expected.size()) << "one ANSI character per letter";
+        EXPECT_NE(std::wstring(wide), expected);
+    }
+}
+
 TEST_F(BoundaryIt, AnswersTheContractsEdgeCasesWithoutCrashing) {
     Plugin().Events.clear();
     for (std::int32_t number : {0, 9, -1}) {
