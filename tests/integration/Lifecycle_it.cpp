@@ -134,6 +134,26 @@ TEST_F(BoundaryIt, ARegisteredCombinationFiresOnARealPressWhileTheHostPumps) {
     EXPECT_FALSE(Plugin().Variable("ID").has_value()) << "cleared after the subroutine";
 }
 
+TEST_F(BoundaryIt, AThousandRegistrationsLeaveNoAtomAndNoCombinationHeld) {
+    const char* const texts[] = {"Ctrl+Alt+Shift+F9", "Ctrl+Alt+Shift+F10", "Ctrl+Alt+Shift+F11"};
+    for (int round = 0; round < 1000; ++round) {
+        const std::string text = texts[round % 3];
+        ASSERT_TRUE(Plugin().Exec(1, {text, "ID"})) << round << " " << text;
+        const std::string id = Plugin().Variable("ID").value_or("0");
+        ASSERT_NE(id, "0") << round << ": " << Plugin().Variable("LastError").value_or("");
+        if (round % 2 == 0) {
+            ASSERT_TRUE(Plugin().Exec(4, {id, "R"}));
+        } else {
+            ASSERT_TRUE(Plugin().Exec(3, {text, "R"}));
+        }
+        ASSERT_EQ(Plugin().Variable("R").value_or(""), "True") << round;
+    }
+    for (unsigned key : {VK_F9, VK_F10, VK_F11}) {
+        EXPECT_TRUE(IsFree(kCtrlAltShift, key)) << key;
+        EXPECT_EQ(GlobalFindAtomA(AtomName(kCtrlAltShift, key).c_str()), 0) << key;
+    }
+}
+
 TEST(LifecycleIt, UnloadingWithHotkeysRegisteredFreesEveryCombinationAndAtom) {
     const unsigned keys[] = {VK_F9, VK_F10, VK_F11};
     {

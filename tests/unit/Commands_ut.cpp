@@ -404,3 +404,45 @@ TEST_F(CommandsTest, WithoutTheServiceObjectEveryCommandAnswersFalse) {
 
 }  // namespace
 }  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+// Thousands of registrations through every way in and out leave no atom, registration
+// or host block behind, and the ids stay in the atom range throughout.
+TEST(CommandsSoak, ThousandsOfRegistrationsLeaveNothingBehind) {
+    platform::FakePlatform fake;
+    platform::SetOs(&fake);
+    {
+        std::string error;
+        auto library = host::PluginLibrary::Load("", error);
+        ASSERT_NE(library, nullptr);
+        host::Host plugin(library->Api());
+        plugin.Connect();
+        const char* const keys[] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "A", "B", "7"};
+        const char* const modifiers[] = {"Ctrl+", "Alt+", "Ctrl+Alt+", "Shift+Win+", "Ctrl+Shift+"};
+        for (int round = 0; round < 3000; ++round) {
+            const std::string text = std::string(modifiers[round % 5]) + keys[round % 11];
+            ASSERT_TRUE(plugin.Exec(1, {text, "ID"})) << text;
+            const std::string id = plugin.Variable("ID").value_or("0");
+            const unsigned long number = std::stoul(id);
+            ASSERT_GE(number, 0xC000u);
+            ASSERT_LE(number, 0xFFFFu);
+            switch (round % 4) {
+                case 0: plugin.Exec(3, {text, "R"}); break;
+                case 1: plugin.Exec(4, {id, "R"}); break;
+                case 2: plugin.Exec(2, {id, "Ctrl+Alt+Shift+F12", "ID"}); plugin.Exec(3, {"Ctrl+Alt+Shift+F12", "R"}); break;
+                default: plugin.Exec(5, {}); break;
+            }
+            ASSERT_EQ(plugin.Variable("R").value_or("True"), "True") << text;
+            ASSERT_EQ(fake.Registrations(), 0u) << text;
+            ASSERT_EQ(fake.LiveAtoms(), 0u) << text;
+        }
+        EXPECT_EQ(fake.LiveBlocks(), 0u);
+    }
+    EXPECT_EQ(fake.LiveWindows(), 0u);
+    platform::SetOs(nullptr);
+}
+
+}  // namespace
+}  // namespace tarvik
