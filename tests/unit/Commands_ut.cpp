@@ -13,6 +13,7 @@
 #include "PluginApi.h"
 #include "hotkeys/UHotkeysUtilities.h"
 #include "ForwardingPlatform.h"
+#include "LinkedPluginTest.h"
 #include "platform/FakePlatform.h"
 
 namespace tarvik {
@@ -68,28 +69,15 @@ std::string NotAvailable(const std::string& text) {
     return "The Hotkey \"" + text + "\" is not available for register";
 }
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public test_support::LinkedPluginTest {
 protected:
     void SetUp() override {
-        platform::SetOs(&os);
-        std::string error;
-        library = PluginLibrary::Load("", error);
-        ASSERT_NE(library, nullptr);
-        ASSERT_TRUE(error.empty()) << error;
-        plugin = std::make_unique<Host>(library->Api());
+        LinkedPluginTest::SetUp();
         plugin->Connect();
         plugin->Variables["LastError"] = "earlier";
         plugin->Events.clear();
     }
-    void TearDown() override {
-        plugin.reset();
-        library.reset();  // the library's shut-down lets go of everything
-        EXPECT_EQ(fake.Registrations(), 0u);
-        EXPECT_EQ(fake.LiveAtoms(), 0u);
-        EXPECT_EQ(fake.LiveWindows(), 0u);
-        EXPECT_EQ(fake.LiveBlocks(), 0u);
-        platform::SetOs(nullptr);
-    }
+    platform::Platform* Installed() override { return &os; }
 
     bool Run(std::int32_t number, const std::vector<std::string>& params) {
         return plugin->Exec(number, params);
@@ -102,10 +90,7 @@ protected:
     }
     std::string LastError() const { return Var("LastError"); }
 
-    FakePlatform fake;
     StagedPlatform os{fake};
-    std::unique_ptr<PluginLibrary> library;
-    std::unique_ptr<Host> plugin;
 };
 
 // --- The typical road -----------------------------------------------------------------------

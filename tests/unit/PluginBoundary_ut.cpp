@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "LinkedPluginTest.h"
 #include "PluginApi.h"
 #include "platform/FakePlatform.h"
 
@@ -17,30 +18,7 @@ using host::CatalogueCall;
 using host::Host;
 using host::PluginLibrary;
 
-class BoundaryTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        platform::SetOs(&fake);
-        std::string error;
-        library = PluginLibrary::Load("", error);
-        ASSERT_NE(library, nullptr) << error;
-        ASSERT_TRUE(error.empty()) << error;
-        plugin = std::make_unique<Host>(library->Api());
-    }
-    void TearDown() override {
-        plugin.reset();
-        library.reset();
-        EXPECT_EQ(fake.LiveBlocks(), 0u);
-        EXPECT_EQ(fake.LiveAtoms(), 0u);
-        EXPECT_EQ(fake.Registrations(), 0u);
-        EXPECT_EQ(fake.LiveWindows(), 0u);
-        platform::SetOs(nullptr);
-    }
-
-    platform::FakePlatform fake;
-    std::unique_ptr<PluginLibrary> library;
-    std::unique_ptr<Host> plugin;
-};
+using BoundaryTest = test_support::LinkedPluginTest;
 
 struct ExpectedEntry {
     std::int32_t number;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Host.h"
+#include "LinkedPluginTest.h"
 #include "PluginApi.h"
 #include "ScriptPlayer.h"
 #include "platform/FakePlatform.h"
@@ -23,26 +24,8 @@ std::string ExamplePath(const std::string& name) {
     return drive + TARVIK_EXAMPLES_DIR + "/" + name;
 }
 
-class ScriptPlayerTest : public ::testing::Test {
+class ScriptPlayerTest : public test_support::LinkedPluginTest {
 protected:
-    void SetUp() override {
-        platform::SetOs(&fake);
-        std::string error;
-        library = PluginLibrary::Load("", error);
-        ASSERT_NE(library, nullptr);
-        plugin = std::make_unique<Host>(library->Api());
-    }
-    void TearDown() override {
-        plugin.reset();
-        library.reset();
-        EXPECT_EQ(fake.Registrations(), 0u);
-        EXPECT_EQ(fake.LiveAtoms(), 0u);
-        platform::SetOs(nullptr);
-    }
-
-    platform::FakePlatform fake;
-    std::unique_ptr<PluginLibrary> library;
-    std::unique_ptr<Host> plugin;
     std::ostringstream out;
 };
 
