@@ -429,36 +429,36 @@ HotKeyId THotKeyManager::AddHotKey(HotKeyValue value) {
 }
 
 HotKeyId THotKeyManager::ChangeHotKey(HotKeyId id, HotKeyValue value) {
-    const bool held = std::any_of(hotKeys_.begin(), hotKeys_.end(),
-                                  [id](const HotKeyEntry& entry) { return entry.Id == id; });
-    if (!held) {
+    const auto found = FindById(id);
+    if (found == hotKeys_.end()) {
         return 0;
     }
     // The old hotkey goes first, so a change to the same combination is granted.
-    RemoveHotKeyById(id);
+    RemoveEntry(found);
     return AddHotKey(value);
 }
 
 bool THotKeyManager::RemoveHotKey(HotKeyValue value) {
-    const auto found = std::find_if(hotKeys_.begin(), hotKeys_.end(), [value](const HotKeyEntry& entry) {
-        return entry.HotKey == value;
-    });
-    if (found == hotKeys_.end()) {
-        return false;
-    }
-    const bool unregistered = UnregisterEntry(*found);
-    hotKeys_.erase(found);
-    return unregistered;
+    return RemoveEntry(std::find_if(hotKeys_.begin(), hotKeys_.end(),
+                                    [value](const HotKeyEntry& entry) { return entry.HotKey == value; }));
 }
 
 bool THotKeyManager::RemoveHotKeyById(HotKeyId id) {
-    const auto found = std::find_if(hotKeys_.begin(), hotKeys_.end(),
-                                    [id](const HotKeyEntry& entry) { return entry.Id == id; });
-    if (found == hotKeys_.end()) {
+    return RemoveEntry(FindById(id));
+}
+
+std::vector<HotKeyEntry>::iterator THotKeyManager::FindById(HotKeyId id) {
+    return std::find_if(hotKeys_.begin(), hotKeys_.end(),
+                        [id](const HotKeyEntry& entry) { return entry.Id == id; });
+}
+
+bool THotKeyManager::RemoveEntry(std::vector<HotKeyEntry>::iterator entry) {
+    if (entry == hotKeys_.end()) {
         return false;
     }
-    const bool unregistered = UnregisterEntry(*found);
-    hotKeys_.erase(found);
+    // The entry leaves the list whatever the system answers.
+    const bool unregistered = UnregisterEntry(*entry);
+    hotKeys_.erase(entry);
     return unregistered;
 }
 

@@ -82,6 +82,9 @@ private:
     std::intptr_t HandleMessage(platform::WindowHandle window, std::uint32_t message,
                                 std::uintptr_t wParam, std::intptr_t lParam) noexcept override;
     bool UnregisterEntry(const HotKeyEntry& entry);
+    std::vector<HotKeyEntry>::iterator FindById(HotKeyId id);
+    // Unregisters the entry and takes it out of the list; false for the list's end.
+    bool RemoveEntry(std::vector<HotKeyEntry>::iterator entry);
 
     platform::WindowHandle window_ = nullptr;
     std::vector<HotKeyEntry> hotKeys_;
