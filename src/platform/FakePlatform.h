@@ -152,8 +152,11 @@ public:
     void AddFolder(const std::string& path);
     // hhctrl.ocx, or HtmlHelpA in it, is missing on this system.
     void SetHtmlHelpMissing(bool missing);
+    // The viewer opens nothing even for an existing file, as for a damaged help file.
+    void SetHelpFilesDamaged(bool damaged);
     // The viewer opens a window when the file part of its argument (before "::") names an
-    // existing file, as hhctrl.ocx does; every call is recorded.
+    // existing file, as hhctrl.ocx does; every call is recorded. HH_CLOSE_ALL closes
+    // every viewer.
     const std::vector<HtmlHelpCall>& HtmlHelpCalls() const;
     std::size_t HelpViewersOpen() const;
     // How the next file dialog and the next folder browser end: confirmed with this choice,

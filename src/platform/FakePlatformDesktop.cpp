@@ -38,6 +38,7 @@ struct FakePlatform::Desktop {
     std::map<std::string, std::uint32_t> files;  // attributes by folded path
 
     bool htmlHelpMissing = false;
+    bool helpFilesDamaged = false;
     std::vector<HtmlHelpCall> htmlHelpCalls;
     std::size_t viewers = 0;
 
@@ -159,10 +160,14 @@ WindowHandle FakePlatform::HtmlHelp(WindowHandle caller, const std::string& file
         return nullptr;
     }
     d.htmlHelpCalls.push_back({caller, file, command, data});
+    if (command == kHhCloseAll) {
+        d.viewers = 0;
+        return nullptr;
+    }
     const std::string helpFile = file.substr(0, file.find("::"));
     const auto found = d.files.find(Folded(helpFile));
     if (command != kHhDisplayTopic || found == d.files.end() ||
-        (found->second & kFileAttributeDirectory) != 0) {
+        (found->second & kFileAttributeDirectory) != 0 || d.helpFilesDamaged) {
         return nullptr;
     }
     ++d.viewers;
@@ -172,6 +177,10 @@ WindowHandle FakePlatform::HtmlHelp(WindowHandle caller, const std::string& file
 
 void FakePlatform::SetHtmlHelpMissing(bool missing) {
     desktop_->htmlHelpMissing = missing;
+}
+
+void FakePlatform::SetHelpFilesDamaged(bool damaged) {
+    desktop_->helpFilesDamaged = damaged;
 }
 
 const std::vector<FakePlatform::HtmlHelpCall>& FakePlatform::HtmlHelpCalls() const {

@@ -32,6 +32,7 @@ constexpr std::uint32_t kKeyRead = 0x20019;                    // KEY_READ
 constexpr std::uint32_t kKeyAllAccess = 0xF003F;               // KEY_ALL_ACCESS
 constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4;
 constexpr unsigned kHhDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+constexpr unsigned kHhCloseAll = 0x12;   // HH_CLOSE_ALL
 
 using RegistryKey = void*;  // HKEY
 enum class RegistryRoot { CurrentUser, LocalMachine };
