@@ -1,0 +1,625 @@
+// The command editors through the DLL's exports under real Win32 (wine64 + Xvfb). The
+// test host owns an active window and calls lmEditAction; a second thread plays the
+// user: it finds the dialog among the host thread's windows, reads its controls'
+// rectangles and texts, types, clicks and presses keys, as any outside program could.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "IntegrationSupport.h"
+
+namespace tarvik::integration {
+namespace {
+
+const wchar_t kHostClass[] = L"TarvikTestHostWindow";
+const char kHelpKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
+
+struct Box {
+    int left, top, width, height;
+    bool operator==(const Box& o) const {
+        return left == o.left && top == o.top && width == o.width && height == o.height;
+    }
+};
+std::ostream& operator<<(std::ostream& out, const Box& b) {
+    return out << "(" << b.left << "," << b.top << " " << b.width << "x" << b.height << ")";
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
+                        &length);
+    return text;
+}
+
+Box BoxIn(HWND dialog, HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return Box{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// A windowed control as an outside program sees it.
+struct Seen {
+    std::wstring kind;  // "Edit", "ComboBox", "Button"
+    std::wstring text;
+    Box box;
+    HWND hwnd;
+    LONG style;
+};
+
+std::vector<Seen> VisibleControls(HWND dialog) {
+    std::vector<Seen> seen;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (IsWindowVisible(child)) {
+            seen.push_back(Seen{ClassOf(child), TextOf(child), BoxIn(dialog, child), child,
+                                GetWindowLongW(child, GWL_STYLE)});
+        }
+    }
+    return seen;
+}
+
+bool SameClass(const std::wstring& a, const std::wstring& b) {
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+           CSTR_EQUAL;
+}
+
+HWND Find(HWND dialog, const std::wstring& kind, int index) {
+    int found = 0;
+    for (const Seen& s : VisibleControls(dialog)) {
+        if (SameClass(s.kind, kind) && found++ == index) {
+            return s.hwnd;
+        }
+    }
+    return nullptr;
+}
+
+HWND ButtonNamed(HWND dialog, const std::wstring& text) {
+    for (const Seen& s : VisibleControls(dialog)) {
+        if (SameClass(s.kind, L"Button") && s.text == text) {
+            return s.hwnd;
+        }
+    }
+    return nullptr;
+}
+
+HWND Focused(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+// The control of the dialog that holds the focus (a combo box for its inner edit).
+HWND FocusedControl(HWND dialog, DWORD thread) {
+    HWND focus = Focused(thread);
+    while (focus != nullptr && GetParent(focus) != dialog) {
+        focus = GetParent(focus);
+    }
+    return focus;
+}
+
+void Type(HWND control, const std::wstring& text) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK,
+                        2000, &ignored);
+}
+
+void Click(HWND button) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_BLOCK, 3000, &ignored);
+}
+
+// A key pressed and released on the focused window, as the keyboard would queue it.
+void Key(DWORD thread, UINT key) {
+    HWND focus = Focused(thread);
+    const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    PostMessageW(focus, WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageW(focus, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+}
+
+bool WaitFor(const std::function<bool()>& done, int milliseconds = 3000) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+        if (done()) {
+            return true;
+        }
+        Sleep(10);
+    }
+    return done();
+}
+
+struct FindContext {
+    HWND host;
+    HWND found;
+};
+
+// The dialog: a visible top-level window of the host's thread other than its own.
+HWND FindDialog(DWORD thread, HWND host) {
+    FindContext context{host, nullptr};
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* c = reinterpret_cast<FindContext*>(param);
+            if (window != c->host && IsWindowVisible(window) && GetParent(window) == c->host &&
+                ClassOf(window) != L"#32770") {
+                c->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+// A message box or other #32770 window of the thread.
+HWND FindMessageBox(DWORD thread) {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM param) -> BOOL {
+            if (IsWindowVisible(window) && ClassOf(window) == L"#32770") {
+                *reinterpret_cast<HWND*>(param) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+struct User {
+    std::function<void(HWND dialog)> act;
+    DWORD hostThread;
+    HWND host;
+    HWND dialog = nullptr;
+    bool closedInTime = false;
+};
+
+DWORD WINAPI RunUser(void* parameter) {
+    auto* user = static_cast<User*>(parameter);
+    WaitFor([&] { return (user->dialog = FindDialog(user->hostThread, user->host)) != nullptr; },
+            10000);
+    if (user->dialog == nullptr) {
+        return 1;
+    }
+    WaitFor([&] { return IsChild(user->dialog, Focused(user->hostThread)) != FALSE; });
+    user->act(user->dialog);
+    user->closedInTime = WaitFor([&] { return !IsWindow(user->dialog); });
+    if (!user->closedInTime && IsWindow(user->dialog)) {
+        PostMessageW(user->dialog, WM_CLOSE, 0, 0);  // let the test end
+    }
+    return 0;
+}
+
+class EditorsIt : public PluginFixture {
+protected:
+    void SetUp() override {
+        PluginFixture::SetUp();
+        WNDCLASSEXW description{};
+        description.cbSize = sizeof(description);
+        description.lpfnWndProc = DefWindowProcW;
+        description.hInstance = GetModuleHandleW(nullptr);
+        description.lpszClassName = kHostClass;
+        RegisterClassExW(&description);
+        host = CreateWindowExW(0, kHostClass, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640,
+                               480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(host, nullptr);
+        SetForegroundWindow(host);
+        SetActiveWindow(host);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kHelpKey);
+    }
+    void TearDown() override {
+        for (char*& slot : slots) {
+            if (slot != nullptr) {
+                host::system::Free(slot);
+            }
+        }
+        RegDeleteTreeA(HKEY_CURRENT_USER, kHelpKey);
+        DestroyWindow(host);
+        UnregisterClassW(kHostClass, GetModuleHandleW(nullptr));
+        PluginFixture::TearDown();
+    }
+
+    // The host's blocks are larger than the texts, so that a fresh block the plug-in
+    // allocates for a text cannot take the address of the one it released.
+    void Slots(const std::vector<const char*>& texts) {
+        for (const char* text : texts) {
+            char* block = nullptr;
+            if (text != nullptr) {
+                block = static_cast<char*>(host::system::Alloc(std::strlen(text) + 4096));
+                std::memcpy(block, text, std::strlen(text) + 1);
+            }
+            slots.push_back(block);
+        }
+        slots.push_back(nullptr);
+        before = slots;
+    }
+    std::string Slot(std::size_t i) const { return slots[i] != nullptr ? slots[i] : "<null>"; }
+
+    // Calls lmEditAction with the slots while `act` plays the user on another thread.
+    bool Edit(int number, const std::function<void(HWND dialog)>& act) {
+        if (slots.empty()) {
+            Slots({nullptr, nullptr, nullptr});
+        }
+        User user{act, GetCurrentThreadId(), host};
+        HANDLE thread = CreateThread(nullptr, 0, &RunUser, &user, 0, nullptr);
+        EXPECT_NE(thread, nullptr);
+        const std::int32_t answer = library_->Api().EditAction(number, slots.data());
+        WaitForSingleObject(thread, 20000);
+        CloseHandle(thread);
+        EXPECT_NE(user.dialog, nullptr) << "no dialog for command " << number;
+        EXPECT_TRUE(user.closedInTime) << "the dialog did not close";
+        EXPECT_FALSE(IsWindow(user.dialog));  // destroyed before lmEditAction returned
+        EXPECT_TRUE(IsWindowEnabled(host));
+        return answer == 1;
+    }
+
+    std::vector<std::string> Requests() const {
+        std::vector<std::string> requests;
+        for (const std::string& event : Plugin().Events) {
+            if (event.rfind("Request", 0) == 0) {
+                requests.push_back(event);
+            }
+        }
+        return requests;
+    }
+    host::Host& Plugin() const { return *host_; }
+
+    HWND host = nullptr;
+    std::vector<char*> slots;
+    std::vector<char*> before;
+};
+
+// --- Layout ----------------------------------------------------------------------------------
+
+struct Expected {
+    int number;
+    const wchar_t* caption;
+    int clientHeight;
+    std::vector<Box> fields;    // top to bottom: edit boxes and the combo box
+    std::vector<Box> pickers;   // the visible picture buttons
+    int buttonsTop;
+    int okLeft;
+    bool subroutine;  // the top field is a combo box
+};
+
+const std::vector<Expected>& Editors() {
+    static const std::vector<Expected> editors = {
+        {1, L"TarvikAdd \x0441\x0432\x043E\x0439\x0441\x0442\x0432\x0430", 280,
+         {{21, 43, 300, 22}, {22, 102, 300, 22}}, {{327, 41, 27, 23}, {328, 100, 27, 23}}, 243, 199,
+         false},
+        {2, L"TarvikChange \x0441\x0432\x043E\x0439\x0441\x0442\x0432\x0430", 343,
+         {{21, 43, 300, 22}, {22, 105, 300, 22}, {21, 166, 300, 22}},
+         {{327, 41, 27, 23}, {328, 103, 27, 23}, {327, 164, 27, 23}}, 308, 198, false},
+        {3, L"TarvikRemove \x0441\x0432\x043E\x0439\x0441\x0442\x0432\x0430", 289,
+         {{21, 43, 300, 22}, {21, 110, 300, 22}}, {{327, 41, 27, 23}, {327, 108, 27, 23}}, 253, 198,
+         false},
+        {4, L"TarvikRemoveById \x0441\x0432\x043E\x0439\x0441\x0442\x0432\x0430", 287,
+         {{21, 43, 300, 22}, {21, 110, 300, 22}}, {{327, 41, 27, 23}, {327, 108, 27, 23}}, 251, 198,
+         false},
+        {6, L"TarvikIsValid \x0441\x0432\x043E\x0439\x0441\x0442\x0432\x0430", 286,
+         {{21, 43, 300, 22}, {21, 110, 300, 22}}, {{327, 41, 27, 23}, {327, 108, 27, 23}}, 253, 198,
+         false},
+        {7, L"TarvikIsAvailable \x0441\x0432\x043E\x0439\x0441\x0442\x0432\x0430", 286,
+         {{21, 43, 300, 22}, {21, 110, 300, 22}}, {{327, 41, 27, 23}, {327, 108, 27, 23}}, 251, 198,
+         false},
+        {8, L"tvOnKeyPress \x0441\x0432\x043E\x0439\x0441\x0442\x0432\x0430", 355,
+         {{21, 43, 300, 22}, {21, 107, 300, 22}, {21, 174, 300, 22}},
+         {{327, 43, 27, 23}, {327, 105, 27, 23}, {327, 172, 27, 23}}, 319, 198, true},
+    };
+    return editors;
+}
+
+const wchar_t kOk[] = L"&OK";
+const wchar_t kCancel[] = L"&\x041E\x0442\x043C\x0435\x043D\x0438\x0442\x044C";
+const wchar_t kHelp[] = L"&\x0421\x043F\x0440\x0430\x0432\x043A\x0430";
+
+TEST_F(EditorsIt, LayoutOfEveryEditorToThePixel) {
+    for (const Expected& e : Editors()) {
+        SCOPED_TRACE(e.number);
+        std::vector<Seen> seen;
+        RECT client{};
+        std::wstring caption;
+        HWND owner = nullptr;
+        bool hostDisabled = false;
+        HWND focus = nullptr;
+        HWND firstField = nullptr;
+        std::vector<HWND> tabOrder;
+        std::vector<HWND> expectedTabs;
+        Edit(e.number, [&](HWND dialog) {
+            const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+            GetClientRect(dialog, &client);
+            caption = TextOf(dialog);
+            owner = GetWindow(dialog, GW_OWNER);
+            hostDisabled = !IsWindowEnabled(host);
+            seen = VisibleControls(dialog);
+            focus = FocusedControl(dialog, thread);
+            firstField = Find(dialog, e.subroutine ? L"ComboBox" : L"Edit", 0);
+            // Tab through the dialog: the fields top to bottom, then the three buttons.
+            for (std::size_t i = 0; i < e.fields.size() + 3; ++i) {
+                tabOrder.push_back(FocusedControl(dialog, thread));
+                const HWND was = Focused(thread);
+                Key(thread, VK_TAB);
+                WaitFor([&] { return Focused(thread) != was; }, 1000);
+            }
+            for (std::size_t i = 0; i < e.fields.size(); ++i) {
+                const bool combo = e.subroutine && i == 0;
+                expectedTabs.push_back(Find(dialog, combo ? L"ComboBox" : L"Edit",
+                                            combo ? 0 : static_cast<int>(e.subroutine ? i - 1 : i)));
+            }
+            // tvOnKeyPress runs its buttons right to left: Help, Cancel, OK.
+            const bool reversed = e.number == 8;
+            for (const wchar_t* name : {kOk, kCancel, kHelp}) {
+                expectedTabs.push_back(ButtonNamed(dialog, name));
+            }
+            if (reversed) {
+                std::reverse(expectedTabs.end() - 3, expectedTabs.end());
+            }
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+        EXPECT_EQ(caption, e.caption);
+        EXPECT_EQ(client.right, 441);
+        EXPECT_EQ(client.bottom, e.clientHeight);
+        EXPECT_EQ(owner, host);
+        EXPECT_TRUE(hostDisabled);
+        EXPECT_EQ(focus, firstField);
+        EXPECT_EQ(tabOrder, expectedTabs);
+
+        std::vector<Box> fields, pickers, buttons;
+        std::vector<std::wstring> buttonTexts;
+        for (const Seen& s : seen) {
+            if (SameClass(s.kind, L"Edit") || SameClass(s.kind, L"ComboBox")) {
+                fields.push_back(s.box);
+            } else if (SameClass(s.kind, L"Button") &&
+                       (s.style & BS_TYPEMASK) == BS_OWNERDRAW) {
+                pickers.push_back(s.box);
+                EXPECT_FALSE(s.style & WS_TABSTOP);
+            } else if (SameClass(s.kind, L"Button")) {
+                buttons.push_back(s.box);
+                buttonTexts.push_back(s.text);
+            }
+        }
+        auto byTop = [](const Box& a, const Box& b) { return a.top < b.top; };
+        std::sort(fields.begin(), fields.end(), byTop);
+        std::sort(pickers.begin(), pickers.end(), byTop);
+        EXPECT_EQ(fields, e.fields);
+        EXPECT_EQ(pickers, e.pickers);
+        std::vector<std::pair<int, std::wstring>> placed;
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            EXPECT_EQ(buttons[i].top, e.buttonsTop);
+            EXPECT_EQ(buttons[i].width, 75);
+            EXPECT_EQ(buttons[i].height, 25);
+            placed.emplace_back(buttons[i].left, buttonTexts[i]);
+        }
+        std::sort(placed.begin(), placed.end());
+        const std::vector<std::pair<int, std::wstring>> expectedButtons = {
+            {e.okLeft, kOk}, {e.okLeft + 80, kCancel}, {e.okLeft + 160, kHelp}};
+        EXPECT_EQ(placed, expectedButtons);
+    }
+}
+
+// --- Confirming and cancelling ---------------------------------------------------------------
+
+TEST_F(EditorsIt, OkByButtonOrEnterRewritesEverySlotWithFreshBlocks) {
+    Slots({"Ctrl+A", "Old \"q\"", nullptr});
+    EXPECT_TRUE(Edit(2, [&](HWND dialog) {
+        Type(Find(dialog, L"Edit", 1), L"Ctrl+Alt+F5 \"x\"");
+        Click(ButtonNamed(dialog, kOk));
+    }));
+    EXPECT_EQ(Slot(0), "Ctrl+A");
+    EXPECT_EQ(Slot(1), "Ctrl+Alt+F5 [#34]x[#34]");
+    EXPECT_EQ(Slot(2), "");
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_NE(slots[i], before[i]) << i;
+    }
+}
+
+TEST_F(EditorsIt, EnterInAFieldConfirms) {
+    Slots({"Ctrl+A", "HK"});
+    EXPECT_TRUE(Edit(1, [&](HWND dialog) {
+        Type(Find(dialog, L"Edit", 1), L"ID \"1\"");
+        Key(GetWindowThreadProcessId(dialog, nullptr), VK_RETURN);
+    }));
+    EXPECT_NE(slots[0], before[0]);
+    EXPECT_EQ(Slot(0), "Ctrl+A");
+    EXPECT_EQ(Slot(1), "ID [#34]1[#34]");
+}
+
+TEST_F(EditorsIt, CancelEscapeAndTheCloseBoxLeaveTheVeryBlocks) {
+    Slots({"Main", "ID", "KEY"});
+    Plugin().Subroutines = {"Main", "OnHotkey"};
+    const std::vector<std::function<void(HWND)>> endings = {
+        [](HWND dialog) { Click(ButtonNamed(dialog, kCancel)); },
+        [](HWND dialog) { Key(GetWindowThreadProcessId(dialog, nullptr), VK_ESCAPE); },
+        [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    for (const auto& ending : endings) {
+        std::vector<std::wstring> items;
+        EXPECT_FALSE(Edit(8, [&](HWND dialog) {
+            const HWND combo = Find(dialog, L"ComboBox", 0);
+            const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+            for (LRESULT i = 0; i < count; ++i) {
+                wchar_t item[64] = {};
+                SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+                items.push_back(item);
+            }
+            Type(combo, L"Other");
+            Type(Find(dialog, L"Edit", 1), L"changed");
+            ending(dialog);
+        }));
+        EXPECT_EQ(items, (std::vector<std::wstring>{L"Main", L"OnHotkey"}));
+        EXPECT_EQ(slots, before);
+        EXPECT_EQ(Slot(0), "Main");
+    }
+}
+
+TEST_F(EditorsIt, CodePageRussianTextsReadBackThroughTheFields) {
+    // The host's texts are in its ANSI code page; the fields show them as Unicode.
+    const std::string ansi = "\xCF\xF0\xE8\xE2\xE5\xF2";  // "Привет" in 1251, "Ïðèâåò" in 1252
+    wchar_t wide[16] = {};
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, 16);
+    Slots({ansi.c_str(), nullptr});
+    std::wstring shown;
+    std::wstring caption;
+    EXPECT_TRUE(Edit(1, [&](HWND dialog) {
+        shown = TextOf(Find(dialog, L"Edit", 0));
+        caption = TextOf(ButtonNamed(dialog, kCancel));
+        Click(ButtonNamed(dialog, kOk));
+    }));
+    EXPECT_EQ(shown, wide);
+    EXPECT_EQ(caption, kCancel);
+    EXPECT_EQ(Slot(0), ansi);
+}
+
+// --- Pickers and help ------------------------------------------------------------------------
+
+TEST_F(EditorsIt, PickerAsksVersionThenVariablePickerWithTheCurrentText) {
+    Slots({"Ctrl+A", "Old"});
+    Plugin().PickReply = std::string("Picked");
+    bool selectedAll = false;
+    bool fieldFocused = false;
+    EXPECT_TRUE(Edit(1, [&](HWND dialog) {
+        const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+        std::vector<Seen> pickers;
+        for (const Seen& s : VisibleControls(dialog)) {
+            if ((GetWindowLongW(s.hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW) {
+                pickers.push_back(s);
+            }
+        }
+        std::sort(pickers.begin(), pickers.end(),
+                  [](const Seen& a, const Seen& b) { return a.box.top < b.box.top; });
+        Click(pickers.at(1).hwnd);
+        const HWND field = Find(dialog, L"Edit", 1);
+        WaitFor([&] { return TextOf(field) == L"Picked"; });
+        fieldFocused = Focused(thread) == field;
+        DWORD start = 0, end = 0;
+        SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        selectedAll = start == 0 && end == 6;
+        Click(ButtonNamed(dialog, kOk));
+    }));
+    EXPECT_TRUE(fieldFocused);
+    EXPECT_TRUE(selectedAll);
+    EXPECT_EQ(Slot(1), "Picked");
+    const std::vector<std::string> requests = Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests[requests.size() - 2], "Request 6");
+    EXPECT_EQ(requests.back(), "Request 14 Old");
+}
+
+TEST_F(EditorsIt, PickerOnAVersion4HostShowsTheMessageAndChangesNothing) {
+    Slots({"Ctrl+A", "Old"});
+    Plugin().Version = std::string("4.0");
+    Plugin().PickReply = std::string("Never");
+    EXPECT_TRUE(Edit(1, [&](HWND dialog) {
+        for (const Seen& s : VisibleControls(dialog)) {
+            if ((GetWindowLongW(s.hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW) {
+                Click(s.hwnd);
+                break;
+            }
+        }
+        Click(ButtonNamed(dialog, kOk));
+    }));
+    EXPECT_EQ(Slot(0), "Ctrl+A");
+    EXPECT_EQ(Plugin().Messages,
+              (std::vector<std::string>{"Sorry, this feature need Lumora version 5 or later"}));
+}
+
+TEST_F(EditorsIt, F1InAnEditBoxAndTheHelpButtonWithoutAHelpFile) {
+    Slots({"x", "y"});
+    bool stillOpen = false;
+    EXPECT_FALSE(Edit(6, [&](HWND dialog) {
+        const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+        Key(thread, VK_F1);
+        WaitFor([&] { return Plugin().Messages.size() == 1; });  // read only after the call
+        Click(ButtonNamed(dialog, kHelp));
+        Sleep(200);
+        stillOpen = IsWindowVisible(dialog) != FALSE;
+        Click(ButtonNamed(dialog, kCancel));
+    }));
+    EXPECT_TRUE(stillOpen);
+    const std::string missing = "Missing help file: maybe you need a plugin reinstallation?";
+    EXPECT_EQ(Plugin().Messages, (std::vector<std::string>{missing, missing}));
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kHelpKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+}
+
+TEST_F(EditorsIt, AHelpFileValueOfTheWrongTypeIsAnErrorBoxOwnedByTheDialog) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kHelpKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD number = 7;
+    RegSetValueExA(key, "HelpFile", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+    RegCloseKey(key);
+    Slots({"x", "y"});
+    HWND boxOwner = nullptr;
+    std::wstring boxText;
+    EXPECT_FALSE(Edit(3, [&](HWND dialog) {
+        const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+        PostMessageW(ButtonNamed(dialog, kHelp), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        WaitFor([&] { return (box = FindMessageBox(thread)) != nullptr; });
+        if (box != nullptr) {
+            boxOwner = GetWindow(box, GW_OWNER);
+            for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                if (ClassOf(child) == L"Static" && !TextOf(child).empty()) {
+                    boxText = TextOf(child);
+                }
+            }
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            WaitFor([&] { return !IsWindow(box); });
+        }
+        Click(ButtonNamed(dialog, kCancel));
+    }));
+    EXPECT_NE(boxOwner, nullptr);
+    EXPECT_NE(boxText.find(L"HelpFile"), std::wstring::npos);
+    EXPECT_TRUE(Plugin().Messages.empty());
+}
+
+TEST_F(EditorsIt, CommandsWithoutAnEditorAnswerFalseAndOpenNothing) {
+    for (std::int32_t number : {5, 0, 9, -1}) {
+        EXPECT_EQ(library_->Api().EditAction(number, nullptr), 0) << number;
+    }
+}
+
+// Not a test: opens each editor and waits while an outside program photographs it.
+// For each dialog it writes "<number> <left> <top> <width> <height>" to the file named
+// by TARVIK_SHOT_FILE and waits until that file is deleted.
+TEST_F(EditorsIt, DISABLED_HoldEachEditorForAScreenshot) {
+    char path[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("TARVIK_SHOT_FILE", path, MAX_PATH) == 0) {
+        GTEST_SKIP();
+    }
+    Slots({"Ctrl+Alt+F5", "HK", "KEY"});
+    Plugin().Subroutines = {"OnHotkey"};
+    for (const Expected& e : Editors()) {
+        Edit(e.number, [&](HWND dialog) {
+            RECT r{};
+            GetWindowRect(dialog, &r);
+            const std::string line = std::to_string(e.number) + " " + std::to_string(r.left) + " " +
+                                     std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
+                                     " " + std::to_string(r.bottom - r.top) + "\n";
+            HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            CloseHandle(file);
+            WaitFor([&] { return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES; }, 30000);
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+    }
+}
+
+}  // namespace
+}  // namespace tarvik::integration
