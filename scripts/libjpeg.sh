@@ -16,6 +16,11 @@ debian_version=1:2.1.5-2
 deps="$root/build/deps"
 source_dir="$deps/src/libjpeg-turbo-$version"
 prefix="$deps/$triple"
+# One build at a time: two presets configured at once share build/deps.
+mkdir -p "$deps"
+exec 9>"$deps/.lock"
+flock 9
+
 # The marker holds this script's checksum: changed settings build again.
 stamp=$(sha256sum "$root/scripts/libjpeg.sh" | cut -d' ' -f1)
 if [ -f "$prefix/lib/libjpeg.a" ] && [ "$(cat "$prefix/.tarvik-built" 2>/dev/null)" = "$stamp" ]; then
