@@ -1,0 +1,119 @@
+// The help lookup: HKEY_CURRENT_USER\Software\Halvenor\Corvane\<plug-in name>, value
+// "HelpFile", read-only, looked up afresh on every request.
+#include "about/UHelpTopics.h"
+
+#include <utility>
+
+#include "platform/Platform.h"
+#include "resources/Strings.h"
+
+namespace tarvik::about {
+namespace {
+
+using platform::Os;
+using platform::RegistryKey;
+using platform::RegistryRoot;
+using platform::RegistryValue;
+
+constexpr char kKeyPrefix[] = "Software\\Halvenor\\Corvane\\";
+constexpr char kHelpFileValue[] = "HelpFile";
+constexpr wchar_t kHelpFileValueWide[] = L"HelpFile";
+constexpr char kPageSeparator[] = "::\\";
+constexpr char kTopicPage[] = "index.html#";
+
+// The registry's own error text for a value of the wrong type, with the value's name.
+std::wstring TypeErrorText(const std::wstring& valueName) {
+    std::wstring text = Os().LoadWideText(resources::IDS_REGISTRY_TYPE_ERROR);
+    const std::size_t insert = text.find(L"%s");
+    if (insert != std::wstring::npos) {
+        text.replace(insert, 2, valueName);
+    }
+    return text;
+}
+
+// One key opened for reading under a root, closed with the object. The key is never
+// created: a key that is not there stays absent.
+class TRegistryReader {
+public:
+    explicit TRegistryReader(RegistryRoot root) noexcept : root_(root) {}
+    TRegistryReader(const TRegistryReader&) = delete;
+    TRegistryReader& operator=(const TRegistryReader&) = delete;
+    ~TRegistryReader() { CloseKey(); }
+
+    // Read access is all the lookup needs; a user without write rights to the key is
+    // still let in.
+    bool OpenKey(const std::string& path) {
+        CloseKey();
+        std::uint32_t error = 0;
+        key_ = Os().OpenRegistryKey(root_, path, platform::kKeyRead, error);
+        return key_ != nullptr;
+    }
+
+    void CloseKey() noexcept {
+        if (key_ != nullptr) {
+            Os().CloseRegistryKey(std::exchange(key_, nullptr));
+        }
+    }
+
+    // False when the open key has no value of that name.
+    bool ReadValue(const std::string& name, RegistryValue& value) {
+        return key_ != nullptr && Os().QueryRegistryValue(key_, name, value);
+    }
+
+private:
+    RegistryRoot root_;
+    RegistryKey key_ = nullptr;
+};
+
+// A text value as stored: literal (an expandable text keeps its %references%), up to its
+// first zero; no bytes read as the empty text. Any other type is the registry's error.
+std::string ValueText(const RegistryValue& value, const std::wstring& name) {
+    if (value.data.empty()) {
+        return {};
+    }
+    if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) {
+        throw TRegistryTypeError(TypeErrorText(name));
+    }
+    std::string text(value.data.begin(), value.data.end());
+    const std::size_t zero = text.find('\0');
+    if (zero != std::string::npos) {
+        text.resize(zero);
+    }
+    return text;
+}
+
+bool IsExistingFile(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    const std::uint32_t attributes = Os().FileAttributes(path);
+    return attributes != platform::kInvalidFileAttributes &&
+           (attributes & platform::kFileAttributeDirectory) == 0;
+}
+
+}  // namespace
+
+bool ShowHelpTopic(const std::string& topic) {
+    TRegistryReader registry(RegistryRoot::CurrentUser);
+    if (!registry.OpenKey(kKeyPrefix + Os().LoadText(resources::IDS_PLUGIN_NAME))) {
+        return false;
+    }
+    RegistryValue value;
+    if (!registry.ReadValue(kHelpFileValue, value)) {
+        return false;
+    }
+    const std::string helpFile = ValueText(value, kHelpFileValueWide);
+    registry.CloseKey();
+    if (!IsExistingFile(helpFile)) {
+        return false;
+    }
+    return OpenHtmlHelpTopic(helpFile, kTopicPage + topic);
+}
+
+bool OpenHtmlHelpTopic(const std::string& helpFile, const std::string& topicUrl) {
+    platform::Platform& os = Os();
+    return os.HtmlHelp(os.ActiveWindow(), helpFile + kPageSeparator + topicUrl,
+                       platform::kHhDisplayTopic, 0) != nullptr;
+}
+
+}  // namespace tarvik::about
