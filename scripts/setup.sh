@@ -6,6 +6,26 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
           wine64 xvfb xauth)
+# libjpeg: Debian's build for the native tests, and the tools that unpack its source
+# package for the Windows builds (scripts/libjpeg.sh).
+packages+=(libjpeg62-turbo-dev dpkg-dev)
+
+# scripts/libjpeg.sh fetches libjpeg-turbo with `apt-get source`, which needs deb-src
+# entries: they are copied from the machine's own deb entries, so no host is named here.
+if ! apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package: libjpeg-turbo'; then
+  as_root=""
+  [ "$(id -u)" -eq 0 ] || as_root=sudo
+  echo "setup: adding deb-src entries for the libjpeg-turbo source package"
+  for list in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$list" ] && grep -q '^Types: deb$' "$list" || continue
+    sed 's/^Types: deb$/Types: deb-src/' "$list" |
+      $as_root tee "/etc/apt/sources.list.d/tarvik-src-$(basename "$list")" >/dev/null
+  done
+  if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $as_root tee /etc/apt/sources.list.d/tarvik-src.list >/dev/null
+  fi
+  $as_root apt-get update -qq
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -1220,5 +1221,28 @@ const std::vector<FakePlatform::ShellCall>& FakePlatform::ShellCalls() const {
 std::size_t FakePlatform::LayoutLoads() const { return state_->layoutLoads; }
 
 std::size_t FakePlatform::LayoutUnloads() const { return state_->layoutUnloads; }
+
+std::vector<std::uint8_t> FakePlatform::LoadRawResource(const std::string& name) {
+    // Resource names are compared without regard to case, as FindResource does.
+    for (const auto& [stored, bytes] : rawResources_) {
+        if (stored.size() == name.size() &&
+            std::equal(stored.begin(), stored.end(), name.begin(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+            })) {
+            return bytes;
+        }
+    }
+    return {};
+}
+
+void FakePlatform::SetRawResource(const std::string& name, std::vector<std::uint8_t> bytes) {
+    for (auto& entry : rawResources_) {
+        if (entry.first == name) {
+            entry.second = std::move(bytes);
+            return;
+        }
+    }
+    rawResources_.emplace_back(name, std::move(bytes));
+}
 
 }  // namespace tarvik::platform

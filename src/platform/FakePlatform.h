@@ -65,6 +65,7 @@ public:
     std::wstring AnsiToWide(const std::string& text) override;
     std::string WideToAnsi(const std::wstring& text) override;
     std::wstring LoadWideText(unsigned id) override;
+    std::vector<std::uint8_t> LoadRawResource(const std::string& name) override;
     RegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path, std::uint32_t access,
                                 std::uint32_t& error) override;
     void CloseRegistryKey(RegistryKey key) override;
@@ -94,6 +95,8 @@ public:
     void RefuseNextRegistration(std::uint32_t error);
     void SetActiveWindow(WindowHandle window);
     void SetShellResult(std::intptr_t result);
+    // The bytes LoadRawResource gives for a name; nothing is staged at first.
+    void SetRawResource(const std::string& name, std::vector<std::uint8_t> bytes);
 
     // --- Events ---------------------------------------------------------------------------
     // The user presses a combination. When a window of this process holds it, WM_HOTKEY
@@ -169,6 +172,7 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> rawResources_;
     struct Desktop;
     struct DesktopDeleter {
         void operator()(Desktop* desktop) const;

@@ -131,6 +131,12 @@ public:
     virtual std::string WideToAnsi(const std::wstring& text) = 0;
     // An entry of the library's string table as UTF-16 (LoadStringW); empty when absent.
     virtual std::wstring LoadWideText(unsigned id) = 0;
+    // The bytes of one of the library's raw-data (RCDATA) resources, found by name
+    // (FindResourceA, LoadResource, LockResource, SizeofResource); empty when absent.
+    virtual std::vector<std::uint8_t> LoadRawResource(const std::string& name) {
+        (void)name;
+        return {};
+    }
 
     // --- Registry ------------------------------------------------------------------------
     // RegOpenKeyExA(root, path, 0, access); never creates a key. Null with the system's

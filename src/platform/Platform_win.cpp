@@ -343,6 +343,21 @@ public:
         return Narrow(text.data(), static_cast<int>(text.size()));
     }
 
+    std::vector<std::uint8_t> LoadRawResource(const std::string& name) override {
+        const HMODULE module = OwnModule();
+        const HRSRC found = FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10));  // RT_RCDATA
+        if (found == nullptr) {
+            return {};
+        }
+        const HGLOBAL loaded = LoadResource(module, found);
+        const DWORD size = SizeofResource(module, found);
+        const auto* bytes = loaded != nullptr ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+        if (bytes == nullptr || size == 0) {
+            return {};
+        }
+        return std::vector<std::uint8_t>(bytes, bytes + size);
+    }
+
     std::wstring LoadWideText(unsigned id) override {
         const wchar_t* resource = nullptr;
         const int length =

@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "resources/ResourceIds.h"
 
 namespace {
 
@@ -64,6 +67,61 @@ public:
         }
         return dlls;
     }
+
+    struct Resource {
+        std::uint32_t type = 0;
+        std::string name;  // empty for a numbered resource
+        std::vector<unsigned char> data;  // of its first language
+    };
+
+    // The named resources at the second level of the resource tree, by type number.
+    std::vector<Resource> Resources() const {
+        std::vector<Resource> found;
+        const std::uint32_t root = Offset(U32(directories_ + 16));
+        if (root == 0) {
+            return found;
+        }
+        const auto entries = [&](std::uint32_t directory) {
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> list;  // name field, offset field
+            const std::uint32_t count = U16(directory + 12) + U16(directory + 14);
+            for (std::uint32_t i = 0; i < count && directory + 24 + 8 * i <= bytes_.size(); ++i) {
+                list.emplace_back(U32(directory + 16 + 8 * i), U32(directory + 20 + 8 * i));
+            }
+            return list;
+        };
+        for (const auto& [typeField, typeOffset] : entries(root)) {
+            if ((typeField & 0x80000000u) != 0 || (typeOffset & 0x80000000u) == 0) {
+                continue;
+            }
+            for (const auto& [nameField, nameOffset] : entries(root + (typeOffset & 0x7FFFFFFFu))) {
+                Resource resource;
+                resource.type = typeField;
+                if ((nameField & 0x80000000u) != 0) {
+                    const std::uint32_t at = root + (nameField & 0x7FFFFFFFu);
+                    for (std::uint32_t c = 0; c < U16(at); ++c) {
+                        resource.name += static_cast<char>(U16(at + 2 + 2 * c));
+                    }
+                }
+                if ((nameOffset & 0x80000000u) == 0) {
+                    continue;
+                }
+                const auto languages = entries(root + (nameOffset & 0x7FFFFFFFu));
+                if (languages.empty() || (languages[0].second & 0x80000000u) != 0) {
+                    continue;
+                }
+                const std::uint32_t entry = root + languages[0].second;
+                const std::uint32_t data = Offset(U32(entry));
+                const std::uint32_t size = U32(entry + 4);
+                if (data != 0 && data + size <= bytes_.size()) {
+                    resource.data.assign(bytes_.begin() + data, bytes_.begin() + data + size);
+                }
+                found.push_back(std::move(resource));
+            }
+        }
+        return found;
+    }
+
+    std::size_t FileSize() const { return bytes_.size(); }
 
 private:
     struct Section {
@@ -136,6 +194,58 @@ TEST_P(DllImageTest, ImportsOnlyDllsThatEveryWindowsHas) {
     EXPECT_FALSE(dlls.empty());
     for (const std::string& dll : dlls) {
         EXPECT_TRUE(systemDlls.count(Lower(dll)) == 1) << "imports " << dll;
+    }
+}
+
+std::vector<unsigned char> ArtFile(const std::string& name) {
+    std::ifstream file(std::string(TARVIK_ART_DIR) + "/" + name, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST_P(DllImageTest, CarriesTheArtworkUnderTheNamesTheCodeLoads) {
+    const PeImage image(GetParam().path);
+    ASSERT_TRUE(image.Valid()) << GetParam().path;
+    const auto resources = image.Resources();
+    const auto find = [&](std::uint32_t type, const std::string& name) -> const PeImage::Resource* {
+        for (const auto& r : resources) {
+            if (r.type == type && r.name == name) return &r;
+        }
+        return nullptr;
+    };
+    // Bitmaps are stored without their file header.
+    const struct {
+        const char* name;
+        const char* file;
+    } bitmaps[] = {{TARVIK_RES_TITULO, "Titulo.bmp"},
+                   {TARVIK_RES_PANEL, "Panel.bmp"},
+                   {TARVIK_RES_SEPARATOR, "Separator.bmp"},
+                   {TARVIK_RES_GLYPH_VARIABLES, "GlyphVariables.bmp"},
+                   {TARVIK_RES_GLYPH_OBJECTS, "GlyphObjects.bmp"},
+                   {TARVIK_RES_GLYPH_FILES, "GlyphFiles.bmp"}};
+    for (const auto& bitmap : bitmaps) {
+        const auto* resource = find(2, bitmap.name);
+        ASSERT_NE(resource, nullptr) << "no bitmap " << bitmap.name;
+        const auto file = ArtFile(bitmap.file);
+        ASSERT_GT(file.size(), 14u);
+        EXPECT_TRUE(resource->data == std::vector<unsigned char>(file.begin() + 14, file.end())) << bitmap.name;
+    }
+    const auto* picture = find(10, TARVIK_RES_ABOUT_PICTURE);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_TRUE(picture->data == ArtFile("About.jpg"));
+    const auto* icon = find(14, TARVIK_RES_MAINICON);
+    ASSERT_NE(icon, nullptr);
+    ASSERT_GE(icon->data.size(), 6u);
+    EXPECT_EQ(icon->data[4], 3) << "the icon group holds 16, 32 and 48 pixels";
+}
+
+TEST_P(DllImageTest, PrintsItsSize) {
+    const PeImage image(GetParam().path);
+    ASSERT_TRUE(image.Valid()) << GetParam().path;
+    // The shipping build is stripped at link time; the win64 build keeps its symbols.
+    std::printf("%s: %zu bytes%s\n", GetParam().path, image.FileSize(),
+                GetParam().machine == 0x014C ? " (stripped)" : "");
+    if (GetParam().machine == 0x014C) {
+        EXPECT_LT(image.FileSize(), 1024u * 1024u);
     }
 }
 
