@@ -47,9 +47,16 @@ shoot() {
     return 1
   fi
   local left top right bottom
-  read -r left top right bottom <"$ready"
-  xwd -root -silent -display "$DISPLAY" |
-    /usr/bin/convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$out"
+  read -r left top right bottom < <(tr -d '\r' <"$ready")
+  # The dialog's own X window, found by its place and size: a capture of the root
+  # window shows Wine's owned popups black.
+  local geometry="$((right - left))x$((bottom - top))+$left+$top" id
+  id=$(xwininfo -root -tree -display "$DISPLAY" | grep -F " $geometry " | awk '{print $1}' | head -n 1)
+  if [ -n "$id" ]; then
+    xwd -id "$id" -silent -display "$DISPLAY" | /usr/bin/convert xwd:- "$out"
+  else
+    xwd -root -silent -display "$DISPLAY" | /usr/bin/convert xwd:- -crop "$geometry" +repage "$out"
+  fi
   wait $pid || true
   echo "screenshots: $(basename "$out") ($((right - left)) x $((bottom - top)))"
 }
@@ -63,12 +70,19 @@ for row in "${dialogs[@]}"; do
   fi
   for variant in plain ru; do
     if [ "$variant" = plain ]; then params=$plain locale="" suffix=""; else params=$russian locale=ru_RU.UTF-8 suffix="-ru"; fi
+    # The host reads its script as bytes, so the Russian texts travel in code page 1251
+    # exactly as a host on such a system hands them over.
+    script="$work/dialog.txt"
     if [ "$number" = 0 ]; then
-      args=(--about)
+      echo "about" >"$script.utf8"
     else
+      line="edit $name"
       IFS=';' read -r -a texts <<<"$params"
-      args=(--edit "$number" "${texts[@]}")
+      for text in "${texts[@]}"; do line="$line \"$text\""; done
+      echo "$line" >"$script.utf8"
     fi
+    if [ "$variant" = ru ]; then iconv -f UTF-8 -t CP1251 "$script.utf8" >"$script"; else cp "$script.utf8" "$script"; fi
+    args=("Z:$script")
     shoot "$shots/$name$suffix.png" "$locale" "${args[@]}" || status=1
     "$wineserver" -k >/dev/null 2>&1 || true
   done

@@ -116,7 +116,7 @@ DialogWatcher::DialogWatcher(const DialogWatch& watch, void* hostWindow)
             if (!watch.readyFile.empty()) {
                 RECT rect{};
                 GetWindowRect(found.dialog, &rect);
-                std::ofstream(watch.readyFile) << rect.left << ' ' << rect.top << ' '
+                std::ofstream(watch.readyFile, std::ios::binary) << rect.left << ' ' << rect.top << ' '
                                                << rect.right << ' ' << rect.bottom << '\n';
             }
             if (watch.close == DialogWatch::Close::None) {
