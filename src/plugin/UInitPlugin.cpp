@@ -1,6 +1,7 @@
 // lmInitPlugIn hands the host the plug-in's description, name and author; lmMessage
 // takes the host's notifications, of which the library needs none.
 #include "platform/Platform.h"
+#include "about/UPluginAboutForm.h"
 #include "plugin/UBoundary.h"
 #include "plugin/UHostServices.h"
 #include "resources/Strings.h"
@@ -23,5 +24,8 @@ extern "C" void TARVIK_CALL lmInitPlugIn(std::uintptr_t /*host*/, char** name, c
 
 extern "C" void TARVIK_CALL lmMessage(void) {}
 
-// The About box is not part of the library yet; the call has no effect.
-extern "C" void TARVIK_CALL lmAbout(void) {}
+// The About box, owned by the host's active window, shown modally and destroyed before
+// the call returns, also when something fails inside; nothing is thrown to the host.
+extern "C" void TARVIK_CALL lmAbout(void) {
+    tarvik::plugin::Guarded([] { tarvik::about::ShowAboutBox(); });
+}

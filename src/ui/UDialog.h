@@ -16,6 +16,7 @@
 //      destroying the view destroys the window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,6 +52,11 @@ enum class FontRole {
     Label,      // Arial 9 pt (12 px), default character set
     LabelAnsi,  // Arial 9 pt (12 px), ANSI character set
     Field,      // Tahoma 9 pt (12 px): edit boxes, combo boxes, push buttons
+    Small,      // Tahoma, 9 px
+    Heading,    // Tahoma bold, 19 px
+    Italic,     // Tahoma italic, 13 px
+    Bold,       // Tahoma bold, 11 px
+    Link,       // Tahoma underlined, 11 px
 };
 
 enum class PaintKind {
@@ -60,6 +66,17 @@ enum class PaintKind {
     Picture,       // a bitmap resource at its own size, clipped to the rectangle
     Icon,          // an icon resource, centred in the rectangle
     Label,         // text; sized to the text unless wordWrap
+    Frame,         // an etched frame without a caption, as a group box draws it
+    Pixels,        // a 24-bit picture held in memory, at its own size
+};
+
+// A picture in memory: 24 bits per pixel, blue, green, red; rows top-down, each padded
+// to a multiple of 4 bytes. An empty one draws nothing.
+struct PixelPicture {
+    int width = 0;
+    int height = 0;
+    std::size_t stride = 0;
+    std::vector<std::uint8_t> bgr;
 };
 
 // One painted component. Rows are painted in table order, back to front.
@@ -74,6 +91,8 @@ struct PaintRow {
     std::wstring text;               // Label
     FontRole font = FontRole::Dialog;
     bool wordWrap = false;  // Label: fixed size, words wrapped inside it
+    bool centred = false;   // Label: centred in its rectangle
+    std::shared_ptr<const PixelPicture> pixels;  // Pixels
 };
 
 enum class ControlKind {
@@ -81,6 +100,9 @@ enum class ControlKind {
     Combo,       // editable drop-down combo box, unsorted
     Button,      // push button
     FlatButton,  // owner-drawn picture button: never a tab stop, never takes the focus
+    Link,        // centred text that reports a click, under a hand cursor; never a tab stop
+    Memo,        // read-only text of several lines with a vertical scroll bar; reports a
+                 // click, under a hand cursor; never a tab stop
 };
 
 // One windowed control. Controls are created in table order, which is the tab order.
@@ -95,7 +117,8 @@ struct ControlRow {
     const char* glyph = nullptr;     // FlatButton: 19 x 19 bitmap on magenta
     std::wstring hint;               // FlatButton: kept with the button, never shown
     int itemHeight = 0;              // Combo: height of a list item
-    Colour background = kButtonFace;  // FlatButton: what shows around the glyph
+    Colour background = kButtonFace;  // FlatButton: what shows around the glyph; Link, Memo
+    Colour textColour = kWindowText;  // Link, Memo
 };
 
 struct DialogSpec {

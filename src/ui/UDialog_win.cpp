@@ -40,7 +40,14 @@ struct FontFace {
     const wchar_t* face;
     int height;  // character height in pixels at 96 dpi
     BYTE charset;
+    int weight = FW_NORMAL;
+    BOOL italic = FALSE;
+    BOOL underline = FALSE;
 };
+
+constexpr FontRole kFontRoles[] = {FontRole::Dialog, FontRole::Label, FontRole::LabelAnsi,
+                                   FontRole::Field,  FontRole::Small, FontRole::Heading,
+                                   FontRole::Italic, FontRole::Bold,  FontRole::Link};
 
 FontFace FaceOf(FontRole role) {
     switch (role) {
@@ -50,6 +57,16 @@ FontFace FaceOf(FontRole role) {
             return {L"Arial", 12, ANSI_CHARSET};
         case FontRole::Field:
             return {L"Tahoma", 12, DEFAULT_CHARSET};
+        case FontRole::Small:
+            return {L"Tahoma", 9, DEFAULT_CHARSET};
+        case FontRole::Heading:
+            return {L"Tahoma", 19, DEFAULT_CHARSET, FW_BOLD};
+        case FontRole::Italic:
+            return {L"Tahoma", 13, DEFAULT_CHARSET, FW_NORMAL, TRUE};
+        case FontRole::Bold:
+            return {L"Tahoma", 11, DEFAULT_CHARSET, FW_BOLD};
+        case FontRole::Link:
+            return {L"Tahoma", 11, DEFAULT_CHARSET, FW_NORMAL, FALSE, TRUE};
         case FontRole::Dialog:
         default:
             return {L"Tahoma", 11, DEFAULT_CHARSET};
@@ -135,21 +152,45 @@ LRESULT CALLBACK FlatButtonProcedure(HWND button, UINT message, WPARAM wParam,
     }
 }
 
+// The memo's own procedure in front of the edit class's: a click is reported to the
+// parent as BN_CLICKED once the edit has handled the button's release.
+LRESULT CALLBACK MemoProcedure(HWND memo, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    const auto original = reinterpret_cast<WNDPROC>(GetPropW(memo, kOriginalProcedure));
+    if (original == nullptr) {
+        return DefWindowProcW(memo, message, wParam, lParam);
+    }
+    switch (message) {
+        case WM_LBUTTONUP: {
+            const LRESULT answer = CallWindowProcW(original, memo, message, wParam, lParam);
+            NotifyClick(memo);
+            return answer;
+        }
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(memo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+            RemovePropW(memo, kOriginalProcedure);
+            return CallWindowProcW(original, memo, message, wParam, lParam);
+        default:
+            return CallWindowProcW(original, memo, message, wParam, lParam);
+    }
+}
+
 class DialogWindow final : public WindowBase, public DialogView {
 public:
     DialogWindow(const DialogSpec& spec, DialogEvents& events) : spec_(spec), events_(events) {
         dpi_ = SystemDpi();
         owner_ = GetActiveWindow();
-        for (FontRole role :
-             {FontRole::Dialog, FontRole::Label, FontRole::LabelAnsi, FontRole::Field}) {
+        for (FontRole role : kFontRoles) {
             const FontFace face = FaceOf(role);
-            fonts_[role] = UniqueFont(CreateFontW(-Scale(face.height), 0, 0, 0, FW_NORMAL, FALSE,
-                                                  FALSE, FALSE, face.charset, OUT_DEFAULT_PRECIS,
+            fonts_[role] = UniqueFont(CreateFontW(-Scale(face.height), 0, 0, 0, face.weight, face.italic,
+                                                  face.underline, FALSE, face.charset, OUT_DEFAULT_PRECIS,
                                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                                   DEFAULT_PITCH | FF_DONTCARE, face.face));
         }
-        for (const PaintRow& row : spec_.painted) {
-            if (row.kind == PaintKind::Picture) {
+        for (std::size_t index = 0; index < spec_.painted.size(); ++index) {
+            const PaintRow& row = spec_.painted[index];
+            if (row.kind == PaintKind::Pixels) {
+                pixelBitmaps_[index] = PixelBitmap(row.pixels.get());
+            } else if (row.kind == PaintKind::Picture) {
                 LoadBitmapResource(row.resource);
             } else if (row.kind == PaintKind::Icon && row.resource != nullptr) {
                 const int size = std::min(Scale(row.rect.width), Scale(row.rect.height));
@@ -285,6 +326,24 @@ protected:
             case WM_COMMAND:
                 OnCommand(LOWORD(wParam), HIWORD(wParam));
                 return 0;
+            case WM_SETCURSOR:
+                if (HasHandCursor(reinterpret_cast<HWND>(wParam))) {
+                    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(32649))));  // IDC_HAND
+                    return TRUE;
+                }
+                return Default(message, wParam, lParam);
+            case WM_CTLCOLORSTATIC: {
+                const HWND control = reinterpret_cast<HWND>(lParam);
+                const ControlRow* row = RowOf(GetDlgCtrlID(control));
+                auto brush = row != nullptr ? brushes_.find(row->id) : brushes_.end();
+                if (brush == brushes_.end() || GetParent(control) != Hwnd()) {
+                    return Default(message, wParam, lParam);
+                }
+                const HDC dc = reinterpret_cast<HDC>(wParam);
+                SetTextColor(dc, ToColorRef(row->textColour));
+                SetBkColor(dc, ToColorRef(row->background));
+                return reinterpret_cast<LRESULT>(brush->second.get());
+            }
             case WM_DRAWITEM:
                 PaintFlatButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
                 return TRUE;
@@ -351,6 +410,61 @@ private:
         return found != bitmaps_.end() ? found->second.get() : nullptr;
     }
 
+    bool HasHandCursor(HWND window) const {
+        if (window == nullptr || GetParent(window) != Hwnd()) {
+            return false;
+        }
+        const ControlRow* row = RowOf(GetDlgCtrlID(window));
+        return row != nullptr && (row->kind == ControlKind::Link || row->kind == ControlKind::Memo);
+    }
+
+    // A DIB section holding the picture, or null for an empty one.
+    static UniqueBitmap PixelBitmap(const PixelPicture* picture) {
+        if (picture == nullptr || picture->width <= 0 || picture->height <= 0 ||
+            picture->bgr.size() < picture->stride * static_cast<std::size_t>(picture->height)) {
+            return UniqueBitmap();
+        }
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = picture->width;
+        info.bmiHeader.biHeight = -picture->height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!bitmap || bits == nullptr) {
+            return UniqueBitmap();
+        }
+        // DIB rows are padded to 4 bytes, as the picture's are.
+        const std::size_t stride = (static_cast<std::size_t>(picture->width) * 3 + 3) & ~std::size_t{3};
+        auto* target = static_cast<unsigned char*>(bits);
+        for (int y = 0; y < picture->height; ++y) {
+            std::copy_n(picture->bgr.data() + picture->stride * static_cast<std::size_t>(y),
+                        static_cast<std::size_t>(picture->width) * 3, target + stride * static_cast<std::size_t>(y));
+        }
+        GdiFlush();
+        return bitmap;
+    }
+
+    void PaintPixels(HDC dc, std::size_t index, const PaintRow& row) {
+        auto found = pixelBitmaps_.find(index);
+        if (found == pixelBitmaps_.end() || !found->second || row.pixels == nullptr) {
+            return;
+        }
+        UniqueMemoryDc source(CreateCompatibleDC(dc));
+        if (!source) {
+            return;
+        }
+        SelectGuard selected(source.get(), found->second.get());
+        const RECT r = Scaled(row.rect);
+        const int width = std::min(static_cast<int>(r.right - r.left), Scale(row.pixels->width));
+        const int height = std::min(static_cast<int>(r.bottom - r.top), Scale(row.pixels->height));
+        StretchBlt(dc, r.left, r.top, width, height, source.get(), 0, 0,
+                   MulDiv(width, row.pixels->width, Scale(row.pixels->width)),
+                   MulDiv(height, row.pixels->height, Scale(row.pixels->height)), SRCCOPY);
+    }
+
     HWND Control(int id) const {
         return Hwnd() != nullptr && id != 0 ? GetDlgItem(Hwnd(), id) : nullptr;
     }
@@ -402,6 +516,14 @@ private:
                 className = L"BUTTON";
                 style |= BS_OWNERDRAW;
                 break;
+            case ControlKind::Link:
+                className = L"STATIC";
+                style |= SS_NOTIFY | SS_CENTER | SS_NOPREFIX;
+                break;
+            case ControlKind::Memo:
+                style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL;
+                exStyle = WS_EX_CLIENTEDGE;
+                break;
         }
         const wchar_t* text = row.kind == ControlKind::FlatButton ? row.hint.c_str() : row.text.c_str();
         const HWND control = CreateWindowExW(
@@ -418,11 +540,16 @@ private:
                 SetWindowTextW(control, row.text.c_str());
             }
         }
-        if (row.kind == ControlKind::FlatButton) {
+        if (row.kind == ControlKind::FlatButton || row.kind == ControlKind::Memo) {
             const LONG_PTR original = GetWindowLongPtrW(control, GWLP_WNDPROC);
             SetPropW(control, kOriginalProcedure, reinterpret_cast<HANDLE>(original));
             SetWindowLongPtrW(control, GWLP_WNDPROC,
-                              reinterpret_cast<LONG_PTR>(&FlatButtonProcedure));
+                              reinterpret_cast<LONG_PTR>(row.kind == ControlKind::Memo
+                                                             ? &MemoProcedure
+                                                             : &FlatButtonProcedure));
+        }
+        if (row.kind == ControlKind::Link || row.kind == ControlKind::Memo) {
+            brushes_[row.id] = UniqueBrush(CreateSolidBrush(ToColorRef(row.background)));
         }
     }
 
@@ -453,7 +580,9 @@ private:
         }
         const ControlRow* row = RowOf(id);
         const bool button = row != nullptr && (row->kind == ControlKind::Button ||
-                                               row->kind == ControlKind::FlatButton);
+                                               row->kind == ControlKind::FlatButton ||
+                                               row->kind == ControlKind::Link ||
+                                               row->kind == ControlKind::Memo);
         if (!button && id != spec_.defaultId && id != spec_.cancelId) {
             return;
         }
@@ -506,8 +635,12 @@ private:
     void PaintAll(HDC dc, const RECT& client) {
         UniqueBrush background(CreateSolidBrush(ToColorRef(spec_.background)));
         FillRect(dc, &client, background.get());
-        for (const PaintRow& row : spec_.painted) {
-            PaintOne(dc, row);
+        for (std::size_t index = 0; index < spec_.painted.size(); ++index) {
+            if (spec_.painted[index].kind == PaintKind::Pixels) {
+                PaintPixels(dc, index, spec_.painted[index]);
+            } else {
+                PaintOne(dc, spec_.painted[index]);
+            }
         }
     }
 
@@ -583,6 +716,13 @@ private:
             case PaintKind::Picture:
                 PaintPicture(dc, row);
                 break;
+            case PaintKind::Frame: {
+                RECT box = r;
+                DrawEdge(dc, &box, EDGE_ETCHED, BF_RECT);
+                break;
+            }
+            case PaintKind::Pixels:
+                break;
             case PaintKind::Icon: {
                 auto found = row.resource != nullptr ? icons_.find(row.resource) : icons_.end();
                 if (found != icons_.end() && found->second) {
@@ -598,7 +738,7 @@ private:
                 SelectGuard font(dc, Font(row.font));
                 TextStateGuard state(dc, ToColorRef(row.fill), TRANSPARENT);
                 RECT box = r;
-                UINT format = DT_LEFT | DT_TOP | DT_NOPREFIX;
+                UINT format = (row.centred ? DT_CENTER : DT_LEFT) | DT_TOP | DT_NOPREFIX;
                 if (row.wordWrap) {
                     format |= DT_WORDBREAK;
                 } else {
@@ -654,6 +794,8 @@ private:
     std::map<FontRole, UniqueFont> fonts_;
     std::map<std::string, UniqueBitmap> bitmaps_;
     std::map<std::string, UniqueIcon> icons_;
+    std::map<std::size_t, UniqueBitmap> pixelBitmaps_;  // by painted row
+    std::map<int, UniqueBrush> brushes_;                 // Link and Memo backgrounds, by id
 };
 
 }  // namespace
