@@ -43,6 +43,7 @@ native="$root/build/native/tests"
 run_suite native-unit "$native/tarvik_unit_tests"
 run_suite native-conformance "$native/tarvik_conformance"
 run_suite dll-images "$native/tarvik_dll_tests"
+run_suite help-file "$native/tarvik_help_tests"
 
 # Windows programs: a private X server and a private, fresh wineserver.
 source scripts/display.sh
