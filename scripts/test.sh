@@ -57,6 +57,8 @@ run_suite wine-conformance-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$w
 run_suite wine-integration scripts/wine-run "$win/tarvik_integration.exe"
 "$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
 run_suite wine-integration-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_integration.exe" --gtest_filter='*Layout*:*Lifecycle*:*CodePage*'
+"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
+run_suite wine-installer scripts/wine-run "$win/tarvik_installer_tests.exe"
 
 echo
 echo "tests: $passed passed, $failed failed, $skipped skipped"
