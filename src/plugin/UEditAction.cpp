@@ -1,8 +1,9 @@
-// lmEditAction: opens the editor dialog of a command. The library has no editor
-// dialogs yet, so every command answers false and no dialog opens; the host then keeps
-// the parameters it had.
+// lmEditAction: opens the editor dialog of a command and, on OK, writes the edited
+// parameters back into the host's array. The dialog is destroyed before the entry
+// point returns, also when something fails inside; nothing is thrown to the host.
+#include "editors/UActionEditors.h"
 #include "plugin/UBoundary.h"
 
-extern "C" std::int32_t TARVIK_CALL lmEditAction(std::int32_t /*number*/, char** /*params*/) {
-    return tarvik::plugin::kFalse;
+extern "C" std::int32_t TARVIK_CALL lmEditAction(std::int32_t number, char** params) {
+    return tarvik::plugin::GuardedBool([&] { return tarvik::editors::EditCommand(number, params); });
 }

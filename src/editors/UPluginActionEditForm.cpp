@@ -1,0 +1,297 @@
+#include "editors/UPluginActionEditForm.h"
+
+#include <stdexcept>
+
+#include "about/UHelpTopics.h"
+#include "editors/UActionEditors.h"
+#include "editors/USubroutineFrame.h"
+#include "plugin/UHostServices.h"
+#include "resources/ResourceIds.h"
+#include "resources/Strings.h"
+
+namespace tarvik::editors {
+
+namespace {
+using platform::Os;
+
+// The base dialog's components, one row each, with their place in an editor: left and
+// top relative to the title line T, and the size ("W" is the editor's tab width, 0 a
+// size that follows the text). Rows are in drawing order, back to front.
+enum class Place { Fixed, TabWidth, Text };
+struct BaseComponent {
+    const char* name;
+    ui::Rect designed;  // as the base dialog lays it out (client 441 x 398)
+    int left;           // in an editor
+    int belowTitle;     // top - T
+    Place size;
+    int width;
+    int height;
+};
+enum : std::size_t {
+    kSpTitulo, kSpDescripcion, kImgTitulo, kLbActionName, kLbActionDesc, kPluginIcon,
+    kLbPluginName, kLbNotice, kBtnOkRow, kBtnCancelRow, kBtnHelpRow
+};
+const BaseComponent kBase[] = {
+    {"spTitulo", {8, 254, 125, 30}, 11, 0, Place::TabWidth, 0, 30},
+    {"spDescripcion", {8, 274, 425, 75}, 11, 20, Place::Fixed, 422, 75},
+    {"imgTitulo", {12, 258, 17, 15}, 15, 4, Place::Fixed, 17, 15},
+    {"lbActionName", {32, 258, 0, 0}, 35, 4, Place::Text, 0, 0},
+    {"lbActionDesc", {17, 284, 400, 59}, 20, 30, Place::Fixed, 400, 59},
+    {"PluginIcon", {8, 358, 32, 32}, 11, 104, Place::Fixed, 32, 32},
+    {"lbPluginName", {46, 358, 0, 0}, 49, 104, Place::Text, 0, 0},
+    {"lbNotice", {46, 373, 0, 0}, 49, 119, Place::Text, 0, 0},
+    {"btnOK", {198, 361, 75, 25}, 0, 107, Place::Fixed, 75, 25},
+    {"btnCancel", {278, 361, 75, 25}, 0, 107, Place::Fixed, 75, 25},
+    {"btnHelp", {358, 361, 75, 25}, 0, 107, Place::Fixed, 75, 25},
+};
+
+// spTitulo and spDescripcion: fill, outline, outline width.
+constexpr ui::Colour kTitleFill = 13096662;      // red 214, green 214, blue 199
+constexpr ui::Colour kTitleOutline = 12373453;   // red 205, green 205, blue 188
+constexpr int kTitleOutlineWidth = 3;
+constexpr ui::Colour kDescriptionFill = 14811135;     // red 255, green 255, blue 225
+constexpr ui::Colour kDescriptionOutline = 12701904;  // red 208, green 208, blue 193
+constexpr int kDescriptionOutlineWidth = 2;
+
+constexpr int kFirstFrameId = 100;
+constexpr int kFrameIdStep = 10;
+
+std::wstring Format(const std::wstring& format, const std::wstring& value) {
+    const std::size_t at = format.find(L"%s");
+    if (at == std::wstring::npos) {
+        return format;
+    }
+    return format.substr(0, at) + value + format.substr(at + 2);
+}
+}  // namespace
+
+TPluginActionEditForm::TPluginActionEditForm(const EditorRow& editor) : editor_(editor) {
+    actionName_ = Os().LoadWideText(editor_.nameId);
+    for (std::size_t i = 0; i < editor_.frameCount; ++i) {
+        const FrameRow& row = editor_.frames[i];
+        const FramePlacement placement{row.name, row.rect, row.captionId,
+                                       kFirstFrameId + kFrameIdStep * static_cast<int>(i), true};
+        if (row.kind == FrameKind::Subroutine) {
+            frames_.push_back(std::make_unique<TSubroutineFrame>(placement));
+        } else {
+            frames_.push_back(std::make_unique<TAlphaVarFrame>(placement));
+        }
+    }
+    view_ = ui::CreateDialogView(BuildSpec(), *this);
+    if (view_ == nullptr) {
+        throw std::runtime_error("the dialog could not be created");
+    }
+    for (auto& frame : frames_) {
+        frame->Attach(*view_);
+    }
+}
+
+TPluginActionEditForm::~TPluginActionEditForm() {
+    // The window goes before the frames whose ids it holds.
+    view_.reset();
+}
+
+ui::DialogSpec TPluginActionEditForm::BuildSpec() {
+    ui::DialogSpec spec;
+    spec.caption = Os().LoadWideText(editor_.captionId);
+    spec.clientWidth = kClientWidth;
+    spec.clientHeight = editor_.clientHeight;
+    spec.background = ui::kButtonFace;
+    spec.defaultId = kBtnOk;
+    spec.cancelId = kBtnCancel;
+    spec.closeResult = kMrCancel;
+    spec.bringToTopOnActivate = true;
+
+    const int top = editor_.titleTop;
+    auto placed = [&](std::size_t index) {
+        const BaseComponent& c = kBase[index];
+        const int width = c.size == Place::TabWidth ? editor_.tabWidth : c.width;
+        return ui::Rect{c.left, top + c.belowTitle, width, c.height};
+    };
+
+    ui::PaintRow titleTab;
+    titleTab.kind = ui::PaintKind::RoundRect;
+    titleTab.rect = placed(kSpTitulo);
+    titleTab.fill = kTitleFill;
+    titleTab.outline = kTitleOutline;
+    titleTab.outlineWidth = kTitleOutlineWidth;
+    spec.painted.push_back(titleTab);
+
+    ui::PaintRow description;
+    description.kind = ui::PaintKind::Rectangle;
+    description.rect = placed(kSpDescripcion);
+    description.fill = kDescriptionFill;
+    description.outline = kDescriptionOutline;
+    description.outlineWidth = kDescriptionOutlineWidth;
+    spec.painted.push_back(description);
+
+    ui::PaintRow picture;
+    picture.kind = ui::PaintKind::Picture;
+    picture.rect = placed(kImgTitulo);
+    picture.resource = TARVIK_RES_TITULO;
+    picture.transparent = true;
+    spec.painted.push_back(picture);
+
+    ui::PaintRow name;
+    name.kind = ui::PaintKind::Label;
+    name.rect = placed(kLbActionName);
+    name.text = actionName_;
+    name.font = ui::FontRole::LabelAnsi;
+    name.fill = ui::kBlack;
+    spec.painted.push_back(name);
+
+    ui::PaintRow descriptionText;
+    descriptionText.kind = ui::PaintKind::Label;
+    descriptionText.rect = placed(kLbActionDesc);
+    descriptionText.text = Os().LoadWideText(editor_.descriptionId);
+    if (editor_.returnsTruth) {
+        descriptionText.text += L"\n" + Os().LoadWideText(resources::IDS_EDIT_RETURNS_TRUE);
+    }
+    descriptionText.font = ui::FontRole::Label;
+    descriptionText.fill = ui::kWindowText;
+    descriptionText.wordWrap = true;
+    spec.painted.push_back(descriptionText);
+
+    ui::PaintRow icon;
+    icon.kind = ui::PaintKind::Icon;
+    icon.rect = placed(kPluginIcon);
+    icon.resource = TARVIK_RES_MAINICON;
+    spec.painted.push_back(icon);
+
+    ui::PaintRow pluginName;
+    pluginName.kind = ui::PaintKind::Label;
+    pluginName.rect = placed(kLbPluginName);
+    pluginName.text = Format(Os().LoadWideText(resources::IDS_EDIT_PLUGIN_FORMAT),
+                             Os().LoadWideText(resources::IDS_PLUGIN_NAME));
+    pluginName.font = ui::FontRole::Dialog;
+    pluginName.fill = ui::kGrey;
+    spec.painted.push_back(pluginName);
+
+    ui::PaintRow notice = pluginName;
+    notice.rect = placed(kLbNotice);
+    notice.text = Os().LoadWideText(resources::IDS_EDIT_NOTICE);
+    spec.painted.push_back(notice);
+
+    // The frames: each one's components, in tab order (top to bottom).
+    for (const auto& frame : frames_) {
+        frame->AddComponents(spec);
+    }
+
+    // The buttons, in their tab order after the frames.
+    struct Button {
+        std::size_t row;
+        int id;
+        unsigned captionId;
+    };
+    const Button buttons[] = {{kBtnOkRow, kBtnOk, resources::IDS_EDIT_OK},
+                              {kBtnCancelRow, kBtnCancel, resources::IDS_EDIT_CANCEL},
+                              {kBtnHelpRow, kBtnHelp, resources::IDS_EDIT_HELP}};
+    std::vector<ui::ControlRow> rows(3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ui::ControlRow& row = rows[i];
+        row.kind = ui::ControlKind::Button;
+        row.id = buttons[i].id;
+        row.rect = placed(buttons[i].row);
+        row.rect.left = editor_.buttonLefts[i];
+        row.text = Os().LoadWideText(buttons[i].captionId);
+        row.font = ui::FontRole::Field;
+        row.isDefault = buttons[i].id == kBtnOk;
+    }
+    for (int order = 0; order < 8; ++order) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (editor_.buttonTabOrders[i] == order) {
+                spec.controls.push_back(rows[i]);
+            }
+        }
+    }
+    spec.firstFocus = frames_.empty() ? kBtnOk : frames_.front()->FieldId();
+    return spec;
+}
+
+int TPluginActionEditForm::ParameterCount() const {
+    return static_cast<int>(frames_.size());
+}
+
+TFrame& TPluginActionEditForm::FrameOf(int parameter) {
+    for (std::size_t i = 0; i < editor_.frameCount; ++i) {
+        if (editor_.frames[i].parameter == parameter) {
+            return *frames_[i];
+        }
+    }
+    throw std::out_of_range("no such parameter");
+}
+
+std::string TPluginActionEditForm::FieldText(int parameter) {
+    return Os().WideToAnsi(view_->Text(FrameOf(parameter).FieldId()));
+}
+
+void TPluginActionEditForm::SetFieldText(int parameter, const std::string& text) {
+    view_->SetText(FrameOf(parameter).FieldId(), Os().AnsiToWide(text));
+}
+
+int TPluginActionEditForm::ShowModal() {
+    return view_->RunModal();
+}
+
+void TPluginActionEditForm::FormClose(int modalResult) {
+    if (modalResult != kMrOk) {
+        return;
+    }
+    // Every frame's field: the edit box of a variable frame, the combo box of the
+    // subroutine frame. Nothing else of the dialog holds a text the author typed.
+    for (const auto& frame : frames_) {
+        const int field = frame->FieldId();
+        const std::string text = Os().WideToAnsi(view_->Text(field));
+        view_->SetText(field, Os().AnsiToWide(plugin::EscapeQuotes(text)));
+    }
+}
+
+void TPluginActionEditForm::btnHelpClick() {
+    ShowActionHelp();
+}
+
+void TPluginActionEditForm::FormKeyUp(unsigned key) {
+    if (key == kVkF1) {
+        ShowActionHelp();
+    }
+}
+
+void TPluginActionEditForm::ShowActionHelp() {
+    if (!about::ShowHelpTopic(Os().WideToAnsi(actionName_))) {
+        plugin::ShowHostMessage(about::kMissingHelpMessage);
+    }
+}
+
+void TPluginActionEditForm::Command(int id) {
+    try {
+        if (id == kBtnOk) {
+            view_->End(kMrOk);
+        } else if (id == kBtnCancel) {
+            view_->End(kMrCancel);
+        } else if (id == kBtnHelp) {
+            btnHelpClick();
+        } else {
+            for (const auto& frame : frames_) {
+                if (frame->Click(id)) {
+                    break;
+                }
+            }
+        }
+    } catch (const about::TRegistryTypeError& error) {
+        view_->ShowError(error.Text());
+    }
+}
+
+void TPluginActionEditForm::KeyUp(unsigned virtualKey) {
+    try {
+        FormKeyUp(virtualKey);
+    } catch (const about::TRegistryTypeError& error) {
+        view_->ShowError(error.Text());
+    }
+}
+
+void TPluginActionEditForm::Closing(int result) {
+    FormClose(result);
+}
+
+}  // namespace tarvik::editors

@@ -1,0 +1,141 @@
+#include "ui/UWindow_win.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace tarvik::ui {
+
+namespace {
+constexpr const wchar_t* kClassName = L"TarvikDialog";
+int liveWindows = 0;  // windows of the class; the class lives while there are any
+
+bool RegisterDialogClass(WNDPROC procedure) noexcept {
+    if (liveWindows > 0) {
+        ++liveWindows;
+        return true;
+    }
+    WNDCLASSEXW description{};
+    description.cbSize = sizeof(description);
+    description.style = CS_DBLCLKS;
+    description.lpfnWndProc = procedure;
+    description.hInstance = OwnModule();
+    description.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    description.lpszClassName = kClassName;
+    description.hbrBackground = nullptr;  // the window paints all of its client area
+    if (RegisterClassExW(&description) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        return false;
+    }
+    ++liveWindows;
+    return true;
+}
+
+void ReleaseDialogClass() noexcept {
+    if (liveWindows > 0 && --liveWindows == 0) {
+        UnregisterClassW(kClassName, OwnModule());
+    }
+}
+
+}  // namespace
+
+HINSTANCE OwnModule() noexcept {
+    return reinterpret_cast<HINSTANCE>(&__ImageBase);
+}
+
+WindowBase::~WindowBase() {
+    Destroy();
+}
+
+bool WindowBase::Create(DWORD exStyle, DWORD style, const wchar_t* caption, const RECT& bounds,
+                        HWND owner) {
+    if (hwnd_ != nullptr || !RegisterDialogClass(&WindowBase::Procedure)) {
+        return false;
+    }
+    registered_ = true;
+    const HWND window = CreateWindowExW(exStyle, kClassName, caption, style, bounds.left,
+                                        bounds.top, bounds.right - bounds.left,
+                                        bounds.bottom - bounds.top, owner, nullptr, OwnModule(),
+                                        this);
+    if (window == nullptr) {
+        registered_ = false;
+        ReleaseDialogClass();
+        return false;
+    }
+    return hwnd_ != nullptr;
+}
+
+void WindowBase::Destroy() noexcept {
+    const HWND window = hwnd_;
+    if (window != nullptr) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        DestroyWindow(window);
+    }
+    if (registered_) {
+        registered_ = false;
+        ReleaseDialogClass();
+    }
+}
+
+LRESULT CALLBACK WindowBase::Procedure(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* created = static_cast<WindowBase*>(create->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+        created->hwnd_ = window;
+    }
+    auto* object = reinterpret_cast<WindowBase*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        if (object != nullptr) {
+            object->hwnd_ = nullptr;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (object == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    try {
+        return object->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool RunModalLoop(HWND dialog, HWND owner, const std::function<bool()>& ended,
+                  const std::function<void(const MSG&)>& preview) {
+    const bool disableOwner = owner != nullptr && IsWindowEnabled(owner);
+    if (disableOwner) {
+        EnableWindow(owner, FALSE);
+    }
+    bool quit = false;
+    WPARAM quitCode = 0;
+    while (!ended() && IsWindow(dialog)) {
+        MSG message{};
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            quit = true;
+            quitCode = message.wParam;
+            break;
+        }
+        if (got == -1) {
+            break;
+        }
+        if (preview) {
+            preview(message);
+        }
+        if (!IsDialogMessageW(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    // The owner comes back before the dialog goes, so that it gets the activation.
+    if (disableOwner) {
+        EnableWindow(owner, TRUE);
+    }
+    if (quit) {
+        PostQuitMessage(static_cast<int>(quitCode));
+    }
+    return !quit;
+}
+
+}  // namespace tarvik::ui

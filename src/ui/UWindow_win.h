@@ -1,0 +1,57 @@
+// The window base and the modal run of the dialogs: the one place where dialog code
+// meets user32.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace tarvik::ui {
+
+// The module the dialog code is linked into (the plug-in DLL, or a test program): its
+// window classes and resources.
+HINSTANCE OwnModule() noexcept;
+
+// A top-level window bound to its object. The object comes with WM_NCCREATE (the
+// creation parameter) and lives in GWLP_USERDATA until WM_NCDESTROY; messages before
+// and after go to DefWindowProcW. HandleMessage may throw: the window procedure catches
+// everything and answers as DefWindowProcW would. The library's window class is
+// registered with the first window and unregistered with the last, so no class of the
+// DLL outlives its windows.
+class WindowBase {
+public:
+    WindowBase() = default;
+    WindowBase(const WindowBase&) = delete;
+    WindowBase& operator=(const WindowBase&) = delete;
+    virtual ~WindowBase();
+
+    HWND Hwnd() const noexcept { return hwnd_; }
+
+protected:
+    // False when the window cannot be created.
+    bool Create(DWORD exStyle, DWORD style, const wchar_t* caption, const RECT& bounds,
+                HWND owner);
+    // Detaches the object and destroys the window; nothing is delivered to the object
+    // afterwards. Derived destructors call it before their fonts and bitmaps go.
+    void Destroy() noexcept;
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam,
+                                      LPARAM lParam) noexcept;
+    HWND hwnd_ = nullptr;
+    bool registered_ = false;
+};
+
+// Runs a modal loop for `dialog` owned by `owner` (may be null) until `ended` says so.
+// The owner is disabled for the loop and enabled again when it ends, before the dialog
+// is destroyed; a WM_QUIT that arrives meanwhile ends the loop and is posted again.
+// `preview` sees every message before IsDialogMessageW does (key preview). Returns
+// false when the loop ended by WM_QUIT.
+bool RunModalLoop(HWND dialog, HWND owner, const std::function<bool()>& ended,
+                  const std::function<void(const MSG&)>& preview);
+
+}  // namespace tarvik::ui
