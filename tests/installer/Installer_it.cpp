@@ -5,10 +5,17 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "Host.h"
+#include "HostDesktop.h"
+#include "PluginApi.h"
 #include "about/UHelpTopics.h"
 #include "platform/Platform.h"
 
@@ -101,6 +108,79 @@ void PumpFor(DWORD milliseconds) {
     }
 }
 
+// The first visible top-level window of the thread other than `except`.
+HWND ThreadDialog(DWORD thread, HWND except) {
+    struct Search {
+        HWND except;
+        HWND found;
+    } search{except, nullptr};
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (window != s->except && IsWindowVisible(window) &&
+                std::string(name) != "HH Parent") {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct F1Outcome {
+    bool dialogSeen = false;
+    bool viewerSeen = false;
+    std::vector<std::string> messages;  // what the plug-in asked the host to show
+};
+
+// Opens the TarvikChange editor of the loaded plug-in as the host does; an author
+// presses and releases F1 in the field that has the focus, waits for the help viewer,
+// and closes the dialog with its close box.
+F1Outcome PressF1InTheChangeEditor(tarvik::host::Host& host, HWND hostWindow) {
+    F1Outcome outcome;
+    const DWORD thread = GetCurrentThreadId();
+    std::atomic<bool> seenDialog{false}, seenViewer{false};
+    std::thread author([&] {
+        HWND dialog = nullptr;
+        for (int round = 0; round < 300 && dialog == nullptr; ++round) {
+            Sleep(50);
+            dialog = ThreadDialog(thread, hostWindow);
+        }
+        if (dialog == nullptr) {
+            return;
+        }
+        seenDialog = true;
+        Sleep(300);
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(thread, &info);
+        HWND focus = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
+        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(VK_F1, MAPVK_VK_TO_VSC)) << 16;
+        PostMessageW(focus, WM_KEYDOWN, VK_F1, scan | 1);
+        PostMessageW(focus, WM_KEYUP, VK_F1, scan | 1 | 0xC0000000);
+        for (int round = 0; round < 60 && !seenViewer; ++round) {
+            Sleep(50);
+            seenViewer = FindWindowA("HH Parent", nullptr) != nullptr;
+        }
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    });
+    host.Messages.clear();
+    std::vector<std::optional<std::string>> params{std::string("49268"), std::string("Ctrl+Alt+F6"),
+                                                   std::string("HK")};
+    EXPECT_FALSE(host.Edit(2, params)) << "the close box is not OK";
+    author.join();
+    outcome.dialogSeen = seenDialog;
+    outcome.viewerSeen = seenViewer;
+    outcome.messages = host.Messages;
+    tarvik::platform::Os().HtmlHelp(nullptr, std::string(), tarvik::platform::kHhCloseAll, 0);
+    PumpFor(300);
+    return outcome;
+}
+
 TEST(Installer, InstallsSilentlyRegistersTheHelpFileAndUninstallsEverything) {
     const std::string setup = ProgramFolder() + "Tarvik-setup.exe";
     ASSERT_TRUE(Exists(setup)) << setup;
@@ -117,6 +197,18 @@ TEST(Installer, InstallsSilentlyRegistersTheHelpFileAndUninstallsEverything) {
 
     // Without the help file installed, no help.
     EXPECT_FALSE(tarvik::about::ShowHelpTopic("TarvikChange"));
+    const tarvik::host::HostWindow hostWindow("Lumora");
+    {
+        std::string error;
+        auto library = tarvik::host::PluginLibrary::Load(std::string("Z:") + TARVIK_DLL_PATH, error);
+        ASSERT_NE(library, nullptr) << error;
+        tarvik::host::Host host(library->Api());
+        host.Connect();
+        const F1Outcome before = PressF1InTheChangeEditor(host, static_cast<HWND>(hostWindow.Handle()));
+        EXPECT_TRUE(before.dialogSeen);
+        EXPECT_FALSE(before.viewerSeen);
+        EXPECT_EQ(before.messages, std::vector<std::string>{tarvik::about::kMissingHelpMessage});
+    }
 
     RunToEnd("\"" + setup + "\" /S /D=" + folder);
     ASSERT_TRUE(Eventually([&] { return Exists(folder + "\\uninstall.exe"); })) << folder;
@@ -137,6 +229,19 @@ TEST(Installer, InstallsSilentlyRegistersTheHelpFileAndUninstallsEverything) {
     tarvik::platform::Os().HtmlHelp(nullptr, std::string(), tarvik::platform::kHhCloseAll, 0);
     PumpFor(300);
     EXPECT_EQ(FindWindowA("HH Parent", nullptr), nullptr);
+
+    // The installed plug-in: F1 in an editor opens the viewer and sends no message.
+    {
+        std::string error;
+        auto library = tarvik::host::PluginLibrary::Load(folder + "\\TarvikD.lmp", error);
+        ASSERT_NE(library, nullptr) << error;
+        tarvik::host::Host host(library->Api());
+        host.Connect();
+        const F1Outcome after = PressF1InTheChangeEditor(host, static_cast<HWND>(hostWindow.Handle()));
+        EXPECT_TRUE(after.dialogSeen);
+        EXPECT_TRUE(after.viewerSeen);
+        EXPECT_TRUE(after.messages.empty()) << after.messages.front();
+    }
 
     // The uninstaller copies itself away and returns at once: wait for its effects.
     RunToEnd("\"" + folder + "\\uninstall.exe\" /S");
