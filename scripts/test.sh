@@ -44,6 +44,7 @@ run_suite native-unit "$native/tarvik_unit_tests"
 run_suite native-conformance "$native/tarvik_conformance"
 run_suite dll-images "$native/tarvik_dll_tests"
 run_suite native-artwork "$native/tarvik_art_tests"
+run_suite help-file "$native/tarvik_help_tests"
 
 # Windows programs: a private X server and a private, fresh wineserver.
 source scripts/display.sh
@@ -57,6 +58,8 @@ run_suite wine-conformance-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$w
 run_suite wine-integration scripts/wine-run "$win/tarvik_integration.exe"
 "$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
 run_suite wine-integration-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_integration.exe" --gtest_filter='*Layout*:*Lifecycle*:*CodePage*'
+"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
+run_suite wine-installer scripts/wine-run "$win/tarvik_installer_tests.exe"
 
 echo
 echo "tests: $passed passed, $failed failed, $skipped skipped"

@@ -1,0 +1,83 @@
+// The two installers as files: each is a Windows program of its build's machine, and the
+// payload it would install, unpacked with 7z, is that build's plug-in and the help file.
+// (The 32-bit one cannot run here; the 64-bit one is also run under wine64.)
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+const std::string kDist = TARVIK_DIST_DIR;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        std::size_t read;
+        while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, read);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// The machine field of a PE image's file header; 0 when the file is not one.
+unsigned Machine(const std::string& image) {
+    if (image.size() < 0x40 || image.compare(0, 2, "MZ") != 0) {
+        return 0;
+    }
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(image[at]); };
+    const std::size_t pe = byte(0x3C) | byte(0x3D) << 8 | byte(0x3E) << 16 |
+                           static_cast<std::size_t>(byte(0x3F)) << 24;
+    if (pe + 6 > image.size() || image.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
+        return 0;
+    }
+    return byte(pe + 4) | byte(pe + 5) << 8;
+}
+
+struct Build {
+    const char* name;
+    unsigned machine;
+};
+
+class InstallerFile : public ::testing::TestWithParam<Build> {};
+
+TEST_P(InstallerFile, IsAProgramOfItsMachineCarryingItsPluginAndTheHelpFile) {
+    const std::string folder = kDist + "/" + GetParam().name;
+    const std::string setup = folder + "/Tarvik-setup.exe";
+    const std::string image = ReadFile(setup);
+    ASSERT_FALSE(image.empty()) << setup;
+    EXPECT_EQ(Machine(image), GetParam().machine);
+
+    const std::string listing = RunCommand("7z l -ba '" + setup + "'");
+    EXPECT_NE(listing.find("TarvikD.lmp"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("Tarvik.chm"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("uninstall.exe"), std::string::npos) << listing;
+
+    const std::string plugin = RunCommand("7z e -so '" + setup + "' TarvikD.lmp");
+    EXPECT_EQ(plugin, ReadFile(folder + "/TarvikD.lmp")) << "the installer carries another DLL";
+    EXPECT_EQ(Machine(plugin), GetParam().machine);
+    const std::string help = RunCommand("7z e -so '" + setup + "' Tarvik.chm");
+    EXPECT_GT(help.size(), 10000u);
+    EXPECT_EQ(help.compare(0, 4, "ITSF"), 0);  // a compiled help file
+}
+
+std::string BuildName(const ::testing::TestParamInfo<Build>& build) {
+    return build.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dist, InstallerFile,
+                         ::testing::Values(Build{"win32", 0x14C}, Build{"win64", 0x8664}),
+                         BuildName);
+
+}  // namespace
