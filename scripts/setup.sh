@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-          wine64 xvfb xauth)
+          wine64 xvfb xauth
+          clang libclang-rt-dev)
 
 missing=()
 for p in "${packages[@]}"; do
