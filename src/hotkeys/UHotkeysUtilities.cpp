@@ -58,9 +58,16 @@ void HotkeysUtilitiesShutdown() {
     delete std::exchange(HotkeyUtilities, nullptr);
 }
 
+namespace {
+// The object at the end of the process: kept, not freed, since the heap is not ours to
+// use while the process ends.
+THotkeyUtilities* leftToTheSystem = nullptr;
+}  // namespace
+
 void HotkeysUtilitiesProcessEnd() {
     if (THotkeyUtilities* utilities = std::exchange(HotkeyUtilities, nullptr)) {
         utilities->Manager().ReleaseAtoms();
+        leftToTheSystem = utilities;
     }
 }
 
