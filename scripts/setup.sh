@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
           wine64 xvfb xauth
+          fonts-wine fonts-liberation imagemagick x11-apps
           clang libclang-rt-dev)
 
 missing=()

@@ -730,7 +730,7 @@ LayoutHandle FakePlatform::UsEnglish() { return ToHandle(kUsEnglish); }
 LayoutHandle FakePlatform::German() { return ToHandle(kGerman); }
 LayoutHandle FakePlatform::Russian() { return ToHandle(kRussian); }
 
-FakePlatform::FakePlatform() : state_(std::make_unique<State>()) {}
+FakePlatform::FakePlatform() : state_(std::make_unique<State>()), desktop_(NewDesktop()) {}
 
 FakePlatform::~FakePlatform() {
     // The process ends: whatever it still holds goes back to the system.
@@ -813,6 +813,48 @@ std::string FakePlatform::LoadText(unsigned id) {
     }
     if (!bundleExists) {
         state_->lastError = kErrorResourceNameNotFound;
+    }
+    return {};
+}
+
+// --- Texts of the dialogs -----------------------------------------------------------------------
+
+std::wstring FakePlatform::AnsiToWide(const std::string& text) {
+    std::wstring wide;
+    for (char c : text) {
+        wide += static_cast<wchar_t>(Decode(state_->codePage, static_cast<unsigned char>(c)));
+    }
+    return wide;
+}
+
+std::string FakePlatform::WideToAnsi(const std::wstring& text) {
+    std::string ansi;
+    for (wchar_t c : text) {
+        const int byte = Encode(state_->codePage, static_cast<char32_t>(c));
+        ansi += byte < 0 ? '?' : static_cast<char>(byte);
+    }
+    return ansi;
+}
+
+std::wstring FakePlatform::LoadWideText(unsigned id) {
+    // The table is UTF-8 of the library's own texts, so it is well formed.
+    for (unsigned i = 0; i < resources::kStringTableSize; ++i) {
+        if (resources::kStringTable[i].id != id) {
+            continue;
+        }
+        std::wstring wide;
+        const std::string text = resources::kStringTable[i].text;
+        for (std::size_t k = 0; k < text.size();) {
+            const auto lead = static_cast<unsigned char>(text[k]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            char32_t c = length == 1 ? lead : lead & (0x7Fu >> length);
+            for (std::size_t j = 1; j < length && k + j < text.size(); ++j) {
+                c = (c << 6) | (static_cast<unsigned char>(text[k + j]) & 0x3Fu);
+            }
+            wide += static_cast<wchar_t>(c);
+            k += length;
+        }
+        return wide;
     }
     return {};
 }

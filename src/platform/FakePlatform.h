@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,20 @@ public:
     LayoutHandle LoadLayout(const std::string& id, unsigned flags) override;
     LayoutHandle ActivateLayout(LayoutHandle layout, unsigned flags) override;
     bool UnloadLayout(LayoutHandle layout) override;
+    std::wstring AnsiToWide(const std::string& text) override;
+    std::string WideToAnsi(const std::wstring& text) override;
+    std::wstring LoadWideText(unsigned id) override;
+    RegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path, std::uint32_t access,
+                                std::uint32_t& error) override;
+    void CloseRegistryKey(RegistryKey key) override;
+    bool QueryRegistryValue(RegistryKey key, const std::string& name,
+                            RegistryValue& value) override;
+    std::uint32_t FileAttributes(const std::string& path) override;
+    WindowHandle HtmlHelp(WindowHandle caller, const std::string& file, unsigned command,
+                          std::uintptr_t data) override;
+    bool ChooseFiles(WindowHandle owner, bool save, FileChoice& choice) override;
+    bool BrowseForFolder(WindowHandle owner, const std::wstring& caption,
+                         std::wstring& path) override;
 
     // --- Staging ---------------------------------------------------------------------------
     // The process's layouts, in list order, and the thread's active one (one of them).
@@ -117,9 +132,58 @@ public:
     std::size_t LayoutLoads() const;    // LoadLayout calls that added a layout
     std::size_t LayoutUnloads() const;  // successful UnloadLayout calls
 
+    // --- The dialogs' services: registry, files, help viewer, choosers -----------------------
+    struct HtmlHelpCall {
+        WindowHandle caller;
+        std::string file;
+        unsigned command;
+        std::uintptr_t data;
+    };
+    struct FileDialogCall {
+        WindowHandle owner;
+        bool save;
+    };
+    struct FolderBrowserCall {
+        WindowHandle owner;
+        std::wstring caption;
+    };
+    // A key and its parents come to exist (paths are case-insensitive, "\\" separated).
+    // A key that is not writable refuses every access beyond KEY_READ with error 5, as
+    // Windows does for a user without write rights to it.
+    void SetRegistryKey(RegistryRoot root, const std::string& path, bool writable = true);
+    // A value of any type with these bytes; its key is made as by SetRegistryKey.
+    void SetRegistryValue(RegistryRoot root, const std::string& path, const std::string& name,
+                          std::uint32_t type, const std::vector<unsigned char>& data);
+    // A text value, stored with its terminating zero as RegSetValueExA stores it.
+    void SetRegistryText(RegistryRoot root, const std::string& path, const std::string& name,
+                         const std::string& text, std::uint32_t type = kRegSz);
+    bool RegistryKeyExists(RegistryRoot root, const std::string& path) const;
+    std::size_t OpenRegistryKeys() const;  // opened and not yet closed
+    // Files and folders that exist (paths case-insensitive); anything else does not.
+    void AddFile(const std::string& path);
+    void AddFolder(const std::string& path);
+    // hhctrl.ocx, or HtmlHelpA in it, is missing on this system.
+    void SetHtmlHelpMissing(bool missing);
+    // The viewer opens a window when the file part of its argument (before "::") names an
+    // existing file, as hhctrl.ocx does; every call is recorded.
+    const std::vector<HtmlHelpCall>& HtmlHelpCalls() const;
+    std::size_t HelpViewersOpen() const;
+    // How the next file dialog and the next folder browser end: confirmed with this choice,
+    // or cancelled (nullopt). With nothing staged the user cancels.
+    void AnswerFileDialog(std::optional<FileChoice> choice);
+    void AnswerFolderBrowser(std::optional<std::wstring> path);
+    const std::vector<FileDialogCall>& FileDialogCalls() const;
+    const std::vector<FolderBrowserCall>& FolderBrowserCalls() const;
+
 private:
     struct State;
     std::unique_ptr<State> state_;
+    struct Desktop;
+    struct DesktopDeleter {
+        void operator()(Desktop* desktop) const;
+    };
+    static Desktop* NewDesktop();
+    std::unique_ptr<Desktop, DesktopDeleter> desktop_;
 };
 
 }  // namespace tarvik::platform

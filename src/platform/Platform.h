@@ -26,6 +26,28 @@ constexpr unsigned kMapVkToVsc = 0;         // MAPVK_VK_TO_VSC
 constexpr unsigned kKlfNoTellShell = 0x80;  // KLF_NOTELLSHELL
 constexpr unsigned kModAlt = 1, kModControl = 2, kModShift = 4, kModWin = 8;
 constexpr Atom kFirstStringAtom = 0xC000;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
+constexpr std::uint32_t kFileAttributeDirectory = 0x10;        // FILE_ATTRIBUTE_DIRECTORY
+constexpr std::uint32_t kKeyRead = 0x20019;                    // KEY_READ
+constexpr std::uint32_t kKeyAllAccess = 0xF003F;               // KEY_ALL_ACCESS
+constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4;
+constexpr unsigned kHhDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+
+using RegistryKey = void*;  // HKEY
+enum class RegistryRoot { CurrentUser, LocalMachine };
+
+// A value read from an open key: its type and its bytes as stored.
+struct RegistryValue {
+    std::uint32_t type = 0;
+    std::vector<unsigned char> data;
+};
+
+// What an open-file or save-file dialog hands back when the user confirms it.
+struct FileChoice {
+    std::wstring fileName;            // the first chosen file, full path
+    std::vector<std::wstring> files;  // every chosen file, full paths, in the dialog's order
+};
 
 // Receives the messages of a hidden window, on the thread that created the window.
 // The implementation must not throw: it runs inside a window procedure.
@@ -109,6 +131,44 @@ public:
     virtual LayoutHandle LoadLayout(const std::string& id, unsigned flags) = 0;
     virtual LayoutHandle ActivateLayout(LayoutHandle layout, unsigned flags) = 0;
     virtual bool UnloadLayout(LayoutHandle layout) = 0;
+
+    // --- Texts of the dialogs --------------------------------------------------------------
+    // The dialogs are Unicode windows; the host speaks the ANSI code page. Conversions use
+    // CP_ACP (MultiByteToWideChar / WideCharToMultiByte, the system's default character
+    // for what the code page cannot show).
+    virtual std::wstring AnsiToWide(const std::string& text) = 0;
+    virtual std::string WideToAnsi(const std::wstring& text) = 0;
+    // An entry of the library's string table as UTF-16 (LoadStringW); empty when absent.
+    virtual std::wstring LoadWideText(unsigned id) = 0;
+
+    // --- Registry ------------------------------------------------------------------------
+    // RegOpenKeyExA(root, path, 0, access); never creates a key. Null with the system's
+    // error code in `error` when the key cannot be opened with that access.
+    virtual RegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
+                                        std::uint32_t access, std::uint32_t& error) = 0;
+    virtual void CloseRegistryKey(RegistryKey key) = 0;  // RegCloseKey
+    // RegQueryValueExA of a named value: false when the key has no such value.
+    virtual bool QueryRegistryValue(RegistryKey key, const std::string& name,
+                                    RegistryValue& value) = 0;
+
+    // --- Files ---------------------------------------------------------------------------
+    virtual std::uint32_t FileAttributes(const std::string& path) = 0;  // GetFileAttributesA
+
+    // --- HTML Help -------------------------------------------------------------------------
+    // HtmlHelpA of hhctrl.ocx, which is loaded when help is first asked for. The viewer's
+    // window, or null when it opened nothing or hhctrl.ocx (or its HtmlHelpA) is missing.
+    virtual WindowHandle HtmlHelp(WindowHandle caller, const std::string& file,
+                                  unsigned command, std::uintptr_t data) = 0;
+
+    // --- Choosers --------------------------------------------------------------------------
+    // GetOpenFileNameW (save false) or GetSaveFileNameW (save true) owned by `owner`, with
+    // multiple selection allowed on top of the standard options, and no filter, title or
+    // starting folder. False when the user cancels.
+    virtual bool ChooseFiles(WindowHandle owner, bool save, FileChoice& choice) = 0;
+    // SHBrowseForFolderW with this caption, no root and no preselected folder, new dialog
+    // style, file-system folders only, no new-folder button. False when cancelled.
+    virtual bool BrowseForFolder(WindowHandle owner, const std::wstring& caption,
+                                 std::wstring& path) = 0;
 };
 
 // The platform the run-time code talks to. In a Windows build it starts as the real

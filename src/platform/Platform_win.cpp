@@ -2,7 +2,10 @@
 // The one object lives for the whole process and is constant-initialised, so the DLL's
 // entry routine may use it before any static constructor has run.
 #include <windows.h>
+#include <commdlg.h>
+#include <ole2.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <climits>
 #include <utility>
@@ -72,6 +75,78 @@ int Length(const std::string& text) noexcept {
     return text.size() > static_cast<std::size_t>(INT_MAX) ? INT_MAX
                                                           : static_cast<int>(text.size());
 }
+
+// Text conversions through the ANSI code page; an empty text converts to an empty text.
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), Length(text), nullptr, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), Length(text), wide.data(), length);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* text, int length) {
+    if (length <= 0) {
+        return {};
+    }
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) {
+        return {};
+    }
+    std::string narrow(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, length, narrow.data(), bytes, nullptr, nullptr);
+    return narrow;
+}
+
+HKEY RootKey(RegistryRoot root) noexcept {
+    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// The answer of a multiple-selection file dialog: one full path, or a folder followed by
+// the names chosen in it, each ended by a zero and the whole by a second zero.
+FileChoice ReadFileChoice(const wchar_t* buffer) {
+    FileChoice choice;
+    std::wstring first(buffer);
+    const wchar_t* next = buffer + first.size() + 1;
+    if (*next == L'\0') {
+        choice.files.push_back(first);
+    } else {
+        std::wstring folder = first;
+        if (!folder.empty() && folder.back() != L'\\') {
+            folder += L'\\';
+        }
+        while (*next != L'\0') {
+            const std::wstring name(next);
+            choice.files.push_back(folder + name);
+            next += name.size() + 1;
+        }
+    }
+    choice.fileName = choice.files.empty() ? first : choice.files.front();
+    return choice;
+}
+
+// COM for the folder browser's new dialog style, for as long as the browser is open.
+class OleSession {
+public:
+    OleSession() noexcept : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+    ~OleSession() {
+        if (initialised_) {
+            OleUninitialize();
+        }
+    }
+
+private:
+    bool initialised_;
+};
+
+using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
 
 class Win32Platform final : public Platform {
 public:
@@ -231,6 +306,118 @@ public:
         return UnloadKeyboardLayout(Hkl(layout)) != FALSE;
     }
 
+    std::wstring AnsiToWide(const std::string& text) override { return Widen(text); }
+
+    std::string WideToAnsi(const std::wstring& text) override {
+        return Narrow(text.data(), static_cast<int>(text.size()));
+    }
+
+    std::wstring LoadWideText(unsigned id) override {
+        const wchar_t* resource = nullptr;
+        const int length =
+            LoadStringW(OwnModule(), id, reinterpret_cast<LPWSTR>(&resource), 0);
+        if (length <= 0 || resource == nullptr) {
+            return {};
+        }
+        return std::wstring(resource, static_cast<std::size_t>(length));
+    }
+
+    RegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
+                                std::uint32_t access, std::uint32_t& error) override {
+        HKEY key = nullptr;
+        const LONG result = RegOpenKeyExA(RootKey(root), path.c_str(), 0, access, &key);
+        error = static_cast<std::uint32_t>(result);
+        return result == ERROR_SUCCESS ? key : nullptr;
+    }
+
+    void CloseRegistryKey(RegistryKey key) override {
+        if (key != nullptr) {
+            RegCloseKey(static_cast<HKEY>(key));
+        }
+    }
+
+    bool QueryRegistryValue(RegistryKey key, const std::string& name,
+                            RegistryValue& value) override {
+        DWORD type = 0;
+        DWORD size = 0;
+        const LONG sized = RegQueryValueExA(static_cast<HKEY>(key), name.c_str(), nullptr,
+                                            &type, nullptr, &size);
+        if (sized == ERROR_FILE_NOT_FOUND) {
+            return false;
+        }
+        value.type = type;
+        value.data.clear();
+        if (sized != ERROR_SUCCESS || size == 0) {
+            return true;  // there, but its size cannot be had: no bytes
+        }
+        value.data.resize(size);
+        const LONG read = RegQueryValueExA(static_cast<HKEY>(key), name.c_str(), nullptr,
+                                           &type, value.data.data(), &size);
+        value.type = type;
+        value.data.resize(read == ERROR_SUCCESS ? size : 0);
+        return true;
+    }
+
+    std::uint32_t FileAttributes(const std::string& path) override {
+        return GetFileAttributesA(path.c_str());
+    }
+
+    WindowHandle HtmlHelp(WindowHandle caller, const std::string& file, unsigned command,
+                          std::uintptr_t data) override {
+        if (!htmlHelpLooked_) {
+            // Looked up once; the viewer's library stays loaded for the viewer's windows.
+            htmlHelpLooked_ = true;
+            if (HMODULE library = LoadLibraryW(L"hhctrl.ocx")) {
+                htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(
+                    reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")));
+            }
+        }
+        if (htmlHelp_ == nullptr) {
+            return nullptr;
+        }
+        return htmlHelp_(Hwnd(caller), file.c_str(), command, data);
+    }
+
+    bool ChooseFiles(WindowHandle owner, bool save, FileChoice& choice) override {
+        std::vector<wchar_t> buffer(32768, L'\0');
+        OPENFILENAMEW dialog{};
+        dialog.lStructSize = sizeof(dialog);
+        dialog.hwndOwner = Hwnd(owner);
+        dialog.lpstrFile = buffer.data();
+        dialog.nMaxFile = static_cast<DWORD>(buffer.size() - 1);
+        dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_ENABLESIZING;
+        const BOOL confirmed = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+        if (confirmed == FALSE) {
+            return false;
+        }
+        choice = ReadFileChoice(buffer.data());
+        return true;
+    }
+
+    bool BrowseForFolder(WindowHandle owner, const std::wstring& caption,
+                         std::wstring& path) override {
+        const OleSession ole;
+        BROWSEINFOW browse{};
+        browse.hwndOwner = Hwnd(owner);
+        browse.lpszTitle = caption.c_str();
+        browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS | BIF_NONEWFOLDERBUTTON;
+        PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+        if (chosen == nullptr) {
+            return false;
+        }
+        wchar_t folder[MAX_PATH + 1] = {};
+        const bool named = SHGetPathFromIDListW(chosen, folder) != FALSE;
+        CoTaskMemFree(chosen);
+        if (!named) {
+            return false;
+        }
+        path = folder;
+        return true;
+    }
+
+private:
+    HtmlHelpFunction htmlHelp_ = nullptr;
+    bool htmlHelpLooked_ = false;
 };
 
 // Constant-initialised: usable from DllMain before the C++ run-time's constructors run.

@@ -64,6 +64,30 @@ public:
         return os.ActivateLayout(layout, flags);
     }
     bool UnloadLayout(LayoutHandle layout) override { return os.UnloadLayout(layout); }
+    std::wstring AnsiToWide(const std::string& text) override { return os.AnsiToWide(text); }
+    std::string WideToAnsi(const std::wstring& text) override { return os.WideToAnsi(text); }
+    std::wstring LoadWideText(unsigned id) override { return os.LoadWideText(id); }
+    platform::RegistryKey OpenRegistryKey(platform::RegistryRoot root, const std::string& path,
+                                          std::uint32_t access, std::uint32_t& error) override {
+        return os.OpenRegistryKey(root, path, access, error);
+    }
+    void CloseRegistryKey(platform::RegistryKey key) override { os.CloseRegistryKey(key); }
+    bool QueryRegistryValue(platform::RegistryKey key, const std::string& name,
+                            platform::RegistryValue& value) override {
+        return os.QueryRegistryValue(key, name, value);
+    }
+    std::uint32_t FileAttributes(const std::string& path) override { return os.FileAttributes(path); }
+    WindowHandle HtmlHelp(WindowHandle caller, const std::string& file, unsigned command,
+                          std::uintptr_t data) override {
+        return os.HtmlHelp(caller, file, command, data);
+    }
+    bool ChooseFiles(WindowHandle owner, bool save, platform::FileChoice& choice) override {
+        return os.ChooseFiles(owner, save, choice);
+    }
+    bool BrowseForFolder(WindowHandle owner, const std::wstring& caption,
+                         std::wstring& path) override {
+        return os.BrowseForFolder(owner, caption, path);
+    }
 };
 
 }  // namespace tarvik::test_support

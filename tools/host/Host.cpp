@@ -1,5 +1,6 @@
 #include "Host.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -78,6 +79,26 @@ bool Host::Exec(std::int32_t number, const std::vector<std::string>& params) {
 
 std::int32_t Host::ExecRaw(std::int32_t number, char** params) {
     return api_.ExecAction(number, params);
+}
+
+bool Host::Edit(std::int32_t number, std::vector<std::optional<std::string>>& params) {
+    std::vector<char*> slots;
+    for (const auto& text : params) {
+        slots.push_back(text ? HostBlock(*text) : nullptr);
+    }
+    slots.resize(std::max<std::size_t>(slots.size(), 3), nullptr);
+    const std::int32_t result = api_.EditAction(number, slots.data());
+    Record("EditAction " + std::to_string(number) + " = " + std::to_string(result));
+    params.resize(slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        params[i] = slots[i] != nullptr ? std::optional<std::string>(TakeCell(slots[i])) : std::nullopt;
+    }
+    return result != 0;
+}
+
+void Host::About() {
+    api_.About();
+    Record("About");
 }
 
 std::optional<std::string> Host::Variable(const std::string& name) const {

@@ -45,6 +45,12 @@ public:
     // 32-bit result.
     std::int32_t ExecRaw(std::int32_t number, char** params);
 
+    // Opens the command's editor as the host does while an author edits a script: each
+    // parameter travels in a global block (nullopt: a null slot); after the call `params`
+    // holds what the slots hold then, and the host has released the blocks.
+    bool Edit(std::int32_t number, std::vector<std::optional<std::string>>& params);
+    void About();
+
     // A variable's value, or nullopt when the plug-in never set it (or it was cleared).
     std::optional<std::string> Variable(const std::string& name) const;
 

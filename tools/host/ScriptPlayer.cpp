@@ -186,21 +186,69 @@ bool ScriptPlayer::RunStatement(const Statement& statement) {
         system::PumpMessages(seconds * 1000);
         return true;
     }
+    if (statement.word == "edit") {
+        return Edit(statement);
+    }
+    if (statement.word == "about") {
+        out_ << "about" << std::endl;
+        host_.About();
+        return true;
+    }
     return Call(statement);
+}
+
+std::vector<std::string> ScriptPlayer::Parameters(const Statement& statement,
+                                                  std::string& shown) const {
+    std::vector<std::string> parameters;
+    for (std::size_t i = 0; i < statement.arguments.size(); ++i) {
+        const std::string& argument = statement.arguments[i];
+        parameters.push_back(statement.quoted[i] ? argument : host_.Variable(argument).value_or(""));
+        shown += " \"" + parameters.back() + "\"";
+    }
+    return parameters;
+}
+
+bool ScriptPlayer::Edit(const Statement& statement) {
+    if (statement.arguments.empty()) {
+        return false;
+    }
+    Statement command = statement;
+    command.word = statement.arguments[0];
+    command.arguments.erase(command.arguments.begin());
+    command.quoted.erase(command.quoted.begin());
+    for (const CatalogueCall& entry : host_.Catalogue) {
+        if (entry.number != 0 && entry.name == command.word) {
+            std::string shown;
+            std::vector<std::optional<std::string>> slots;
+            for (std::string& text : Parameters(command, shown)) {
+                slots.emplace_back(std::move(text));
+            }
+            slots.resize(static_cast<std::size_t>(std::max(entry.count, 0)));
+            out_ << "edit " << command.word << system::ToUtf8(shown) << std::endl;
+            const bool result = host_.Edit(entry.number, slots);
+            out_ << "  = " << (result ? "true" : "false") << std::endl;
+            PrintSlots(out_, slots, static_cast<std::size_t>(std::max(entry.count, 0)));
+            return true;
+        }
+    }
+    return false;
+}
+
+void PrintSlots(std::ostream& out, const std::vector<std::optional<std::string>>& slots,
+                std::size_t count) {
+    for (std::size_t i = 0; i < count && i < slots.size(); ++i) {
+        out << "  slot " << i + 1 << " = "
+            << (slots[i] ? "\"" + system::ToUtf8(*slots[i]) + "\"" : std::string("null"))
+            << std::endl;
+    }
 }
 
 bool ScriptPlayer::Call(const Statement& statement) {
     for (const CatalogueCall& entry : host_.Catalogue) {
         if (entry.number != 0 && entry.name == statement.word) {
             // Quoted arguments are texts; a bare word passes that variable's value.
-            std::vector<std::string> parameters;
             std::string shown;
-            for (std::size_t i = 0; i < statement.arguments.size(); ++i) {
-                const std::string& argument = statement.arguments[i];
-                parameters.push_back(statement.quoted[i] ? argument
-                                                         : host_.Variable(argument).value_or(""));
-                shown += " \"" + parameters.back() + "\"";
-            }
+            std::vector<std::string> parameters = Parameters(statement, shown);
             parameters.resize(std::max<std::size_t>(parameters.size(), 3));
             out_ << "> " << statement.word << system::ToUtf8(shown) << std::endl;
             const bool result = host_.Exec(entry.number, parameters);

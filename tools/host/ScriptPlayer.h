@@ -11,11 +11,16 @@
 //   press "Ctrl+Alt+F5"               the user presses a combination; messages are pumped
 //                                     until the host has heard from the plug-in
 //   wait 5                            pumps messages for that many seconds (real presses)
+//   edit TarvikAdd "Ctrl+Alt+F5" HK   opens the command's editor as the host does while an
+//                                     author edits the script, with these parameters, and
+//                                     prints the answer and every slot after it closes
+//   about                             opens the plug-in's About box
 //
 // Inside a subroutine the same statements run, except sub.
 #pragma once
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -49,6 +54,9 @@ private:
     bool Call(const Statement& statement);
     void Print(const Statement& statement);
     bool Press(const Statement& statement);
+    bool Edit(const Statement& statement);
+    // The parameters of a statement: quoted texts as they are, bare words as variables.
+    std::vector<std::string> Parameters(const Statement& statement, std::string& shown) const;
     void GoSub(const std::string& name);
 
     Host& host_;
@@ -58,6 +66,10 @@ private:
     std::vector<std::string> names_;
     int depth_ = 0;
 };
+
+// Prints the first `count` slots after an edit: "  slot 1 = \"text\"" or "  slot 2 = null".
+void PrintSlots(std::ostream& out, const std::vector<std::optional<std::string>>& slots,
+                std::size_t count);
 
 // Reads "Ctrl+Alt+F5" into modifier flags (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4,
 // MOD_WIN 8) and a virtual-key code, for the host's own key presses.

@@ -1,0 +1,34 @@
+// Context help of every dialog: the help file is found through the current user's
+// registry and opened in the HTML Help viewer on one topic of its page.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tarvik::about {
+
+// "HelpFile" is stored with a type that is not text. Carries the registry's own error
+// text, as the dialogs show it (UTF-16 on Windows).
+class TRegistryTypeError : public std::runtime_error {
+public:
+    explicit TRegistryTypeError(std::wstring text)
+        : std::runtime_error("registry value of the wrong type"), text_(std::move(text)) {}
+    const std::wstring& Text() const noexcept { return text_; }
+
+private:
+    std::wstring text_;
+};
+
+// True when the viewer opened on `topic`; false when the help file is not registered,
+// not there, or the viewer opened nothing. Throws TRegistryTypeError as above.
+bool ShowHelpTopic(const std::string& topic);
+
+// Opens the viewer on the help file, "::\" and the topic address, with the window active
+// for this thread as caller; true when the viewer returned a window.
+bool OpenHtmlHelpTopic(const std::string& helpFile, const std::string& topicUrl);
+
+// The message every dialog sends through the host when help cannot be shown.
+constexpr const char kMissingHelpMessage[] =
+    "Missing help file: maybe you need a plugin reinstallation?";
+
+}  // namespace tarvik::about

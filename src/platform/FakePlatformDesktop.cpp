@@ -1,0 +1,234 @@
+// The in-memory model of the services the dialogs use: the registry (case-insensitive
+// key paths, access refused to keys a user may not write), file attributes, the HTML
+// Help viewer of hhctrl.ocx, and the common file and folder choosers, which tests answer.
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <map>
+#include <set>
+
+#include "platform/FakePlatform.h"
+
+namespace tarvik::platform {
+namespace {
+
+// Registry paths and file names compare without regard to ASCII letter case.
+std::string Folded(const std::string& text) {
+    std::string folded = text;
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return folded;
+}
+
+std::string KeyName(RegistryRoot root, const std::string& path) {
+    return (root == RegistryRoot::LocalMachine ? "hklm\\" : "hkcu\\") + Folded(path);
+}
+
+}  // namespace
+
+struct FakePlatform::Desktop {
+    struct Key {
+        bool writable = true;
+        std::map<std::string, RegistryValue> values;  // by folded name
+    };
+    std::map<std::string, Key> keys;  // by KeyName
+    std::map<std::uintptr_t, std::string> openKeys;
+    std::uintptr_t nextKey = 0x1000;
+
+    std::map<std::string, std::uint32_t> files;  // attributes by folded path
+
+    bool htmlHelpMissing = false;
+    std::vector<HtmlHelpCall> htmlHelpCalls;
+    std::size_t viewers = 0;
+
+    std::deque<std::optional<FileChoice>> fileAnswers;
+    std::deque<std::optional<std::wstring>> folderAnswers;
+    std::vector<FileDialogCall> fileDialogCalls;
+    std::vector<FolderBrowserCall> folderBrowserCalls;
+
+    Key& MakeKey(RegistryRoot root, const std::string& path) {
+        // Every parent exists once a key does.
+        for (std::size_t end = path.find('\\'); end != std::string::npos;
+             end = path.find('\\', end + 1)) {
+            keys.emplace(KeyName(root, path.substr(0, end)), Key{});
+        }
+        return keys[KeyName(root, path)];
+    }
+};
+
+FakePlatform::Desktop* FakePlatform::NewDesktop() {
+    return new Desktop();
+}
+
+void FakePlatform::DesktopDeleter::operator()(Desktop* desktop) const {
+    delete desktop;
+}
+
+// --- Registry ----------------------------------------------------------------------------------
+
+RegistryKey FakePlatform::OpenRegistryKey(RegistryRoot root, const std::string& path,
+                                          std::uint32_t access, std::uint32_t& error) {
+    Desktop& d = *desktop_;
+    const auto found = d.keys.find(KeyName(root, path));
+    if (found == d.keys.end()) {
+        error = 2;  // ERROR_FILE_NOT_FOUND
+        return nullptr;
+    }
+    if (!found->second.writable && (access & ~kKeyRead) != 0) {
+        error = kErrorAccessDenied;
+        return nullptr;
+    }
+    error = kErrorSuccess;
+    const std::uintptr_t handle = d.nextKey;
+    d.nextKey += 4;
+    d.openKeys.emplace(handle, found->first);
+    return reinterpret_cast<RegistryKey>(handle);
+}
+
+void FakePlatform::CloseRegistryKey(RegistryKey key) {
+    desktop_->openKeys.erase(reinterpret_cast<std::uintptr_t>(key));
+}
+
+bool FakePlatform::QueryRegistryValue(RegistryKey key, const std::string& name,
+                                      RegistryValue& value) {
+    Desktop& d = *desktop_;
+    const auto open = d.openKeys.find(reinterpret_cast<std::uintptr_t>(key));
+    if (open == d.openKeys.end()) {
+        return false;
+    }
+    const auto& values = d.keys[open->second].values;
+    const auto found = values.find(Folded(name));
+    if (found == values.end()) {
+        return false;
+    }
+    value = found->second;
+    return true;
+}
+
+void FakePlatform::SetRegistryKey(RegistryRoot root, const std::string& path, bool writable) {
+    desktop_->MakeKey(root, path).writable = writable;
+}
+
+void FakePlatform::SetRegistryValue(RegistryRoot root, const std::string& path,
+                                    const std::string& name, std::uint32_t type,
+                                    const std::vector<unsigned char>& data) {
+    desktop_->MakeKey(root, path).values[Folded(name)] = RegistryValue{type, data};
+}
+
+void FakePlatform::SetRegistryText(RegistryRoot root, const std::string& path,
+                                   const std::string& name, const std::string& text,
+                                   std::uint32_t type) {
+    std::vector<unsigned char> data(text.begin(), text.end());
+    data.push_back(0);
+    SetRegistryValue(root, path, name, type, data);
+}
+
+bool FakePlatform::RegistryKeyExists(RegistryRoot root, const std::string& path) const {
+    return desktop_->keys.count(KeyName(root, path)) != 0;
+}
+
+std::size_t FakePlatform::OpenRegistryKeys() const {
+    return desktop_->openKeys.size();
+}
+
+// --- Files ---------------------------------------------------------------------------------------
+
+std::uint32_t FakePlatform::FileAttributes(const std::string& path) {
+    const auto found = desktop_->files.find(Folded(path));
+    if (found == desktop_->files.end()) {
+        SetLastError(2);  // ERROR_FILE_NOT_FOUND
+        return kInvalidFileAttributes;
+    }
+    return found->second;
+}
+
+void FakePlatform::AddFile(const std::string& path) {
+    desktop_->files[Folded(path)] = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+}
+
+void FakePlatform::AddFolder(const std::string& path) {
+    desktop_->files[Folded(path)] = kFileAttributeDirectory;
+}
+
+// --- HTML Help ----------------------------------------------------------------------------------
+
+WindowHandle FakePlatform::HtmlHelp(WindowHandle caller, const std::string& file,
+                                    unsigned command, std::uintptr_t data) {
+    Desktop& d = *desktop_;
+    if (d.htmlHelpMissing) {
+        return nullptr;
+    }
+    d.htmlHelpCalls.push_back({caller, file, command, data});
+    const std::string helpFile = file.substr(0, file.find("::"));
+    const auto found = d.files.find(Folded(helpFile));
+    if (command != kHhDisplayTopic || found == d.files.end() ||
+        (found->second & kFileAttributeDirectory) != 0) {
+        return nullptr;
+    }
+    ++d.viewers;
+    // One viewer window, as hhctrl.ocx reuses its window for the same file.
+    return reinterpret_cast<WindowHandle>(std::uintptr_t{0x4848});
+}
+
+void FakePlatform::SetHtmlHelpMissing(bool missing) {
+    desktop_->htmlHelpMissing = missing;
+}
+
+const std::vector<FakePlatform::HtmlHelpCall>& FakePlatform::HtmlHelpCalls() const {
+    return desktop_->htmlHelpCalls;
+}
+
+std::size_t FakePlatform::HelpViewersOpen() const {
+    return desktop_->viewers;
+}
+
+// --- Choosers -------------------------------------------------------------------------------------
+
+bool FakePlatform::ChooseFiles(WindowHandle owner, bool save, FileChoice& choice) {
+    Desktop& d = *desktop_;
+    d.fileDialogCalls.push_back({owner, save});
+    if (d.fileAnswers.empty()) {
+        return false;
+    }
+    std::optional<FileChoice> answer = std::move(d.fileAnswers.front());
+    d.fileAnswers.pop_front();
+    if (!answer) {
+        return false;
+    }
+    choice = std::move(*answer);
+    return true;
+}
+
+bool FakePlatform::BrowseForFolder(WindowHandle owner, const std::wstring& caption,
+                                   std::wstring& path) {
+    Desktop& d = *desktop_;
+    d.folderBrowserCalls.push_back({owner, caption});
+    if (d.folderAnswers.empty()) {
+        return false;
+    }
+    std::optional<std::wstring> answer = std::move(d.folderAnswers.front());
+    d.folderAnswers.pop_front();
+    if (!answer) {
+        return false;
+    }
+    path = std::move(*answer);
+    return true;
+}
+
+void FakePlatform::AnswerFileDialog(std::optional<FileChoice> choice) {
+    desktop_->fileAnswers.push_back(std::move(choice));
+}
+
+void FakePlatform::AnswerFolderBrowser(std::optional<std::wstring> path) {
+    desktop_->folderAnswers.push_back(std::move(path));
+}
+
+const std::vector<FakePlatform::FileDialogCall>& FakePlatform::FileDialogCalls() const {
+    return desktop_->fileDialogCalls;
+}
+
+const std::vector<FakePlatform::FolderBrowserCall>& FakePlatform::FolderBrowserCalls() const {
+    return desktop_->folderBrowserCalls;
+}
+
+}  // namespace tarvik::platform
