@@ -29,7 +29,7 @@ for target in "${targets[@]}"; do
     -max_len="${max_len[$target]:-1024}" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$work-" "$work" "$root/tests/fuzz/corpus/$target" >"$log" 2>&1
   status=$?
-  grep -E '^#[0-9]+ +DONE|^stat::number_of_executed_units' "$log" | sed 's/^/   /'
+  grep -E '^#[0-9]+[[:space:]]+DONE|^stat::number_of_executed_units' "$log" | sed 's/^/   /'
   if [ "$status" -ne 0 ]; then
     echo "   $target found something (exit $status):"
     grep -E 'finding:|ERROR:|SUMMARY:|Test unit written' "$log" | head -n 10 | sed 's/^/   | /'
