@@ -7,7 +7,8 @@ packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
           wine64 xvfb xauth
           fonts-wine fonts-liberation imagemagick x11-apps x11-utils
-          fp-utils nsis p7zip-full)
+          fp-utils nsis p7zip-full
+          clang libclang-rt-dev)
 # libjpeg: Debian's build for the native tests, and the tools that unpack its source
 # package for the Windows builds (scripts/libjpeg.sh).
 packages+=(libjpeg62-turbo-dev dpkg-dev)

@@ -61,6 +61,20 @@ run_suite wine-integration-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$w
 "$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
 run_suite wine-installer scripts/wine-run "$win/tarvik_installer_tests.exe"
 
+# The fuzz targets, 30 seconds each from the checked-in seeds; each counts as one test.
+echo "== fuzz"
+scripts/fuzz.sh 30 >"$results/fuzz.log" 2>&1
+grep -E '^== fuzz|DONE|found something|^   \|' "$results/fuzz.log" | sed 's/^/   /'
+fuzz_total=$(grep -c '^== fuzz ' "$results/fuzz.log")
+fuzz_failed=$(sed -n 's/^fuzz: [0-9]* targets, \([0-9]*\) found something$/\1/p' "$results/fuzz.log")
+if [ -z "$fuzz_failed" ]; then
+  echo "   the fuzz build or run did not finish; last lines:"
+  tail -n 20 "$results/fuzz.log" | sed 's/^/   | /'
+  failed=$((failed + 1))
+else
+  passed=$((passed + fuzz_total - fuzz_failed)); failed=$((failed + fuzz_failed))
+fi
+
 echo
 echo "tests: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -6,13 +6,13 @@
 namespace tarvik::actions {
 
 bool ExecChange(char** params) {
-    hotkeys::THotKeyManager* manager = HotkeyManager();
-    if (manager == nullptr) {
-        return false;
-    }
     const std::optional<hotkeys::HotKeyId> oldId = ParseId(plugin::Param(params, 0));
     if (!oldId) {
         return true;  // not an id: nothing to change, nothing to report
+    }
+    hotkeys::THotKeyManager* manager = HotkeyManager();
+    if (manager == nullptr) {
+        return false;  // no hotkey service: the change cannot be made
     }
     const std::string hotkeyText = plugin::Param(params, 1);
     // A refused text leaves the old hotkey registered and listed.

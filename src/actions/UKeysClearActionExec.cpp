@@ -5,11 +5,9 @@
 namespace tarvik::actions {
 
 bool ExecClear(char** /*params*/) {
-    hotkeys::THotKeyManager* manager = HotkeyManager();
-    if (manager == nullptr) {
-        return false;
+    if (hotkeys::THotKeyManager* manager = HotkeyManager()) {
+        manager->ClearHotKeys();
     }
-    manager->ClearHotKeys();
     return true;
 }
 

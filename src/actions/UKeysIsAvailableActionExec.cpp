@@ -6,9 +6,8 @@
 namespace tarvik::actions {
 
 bool ExecIsAvailable(char** params) {
-    if (HotkeyManager() == nullptr) {
-        return false;
-    }
+    // The test registration belongs to the thread, not to the manager: it answers
+    // also when the hotkey service could not be made.
     const hotkeys::HotKeyValue value = hotkeys::TextToHotKey(plugin::Param(params, 0), true);
     const bool available = value != 0 && hotkeys::ProbeHotKey(value);
     plugin::SetHostVariable(plugin::Param(params, 1), BoolText(available));

@@ -7,12 +7,10 @@
 namespace tarvik::actions {
 
 bool ExecIsValid(char** params) {
+    // Without the hotkey service the library can use no combination at all.
     hotkeys::THotKeyManager* manager = HotkeyManager();
-    if (manager == nullptr) {
-        return false;
-    }
     const hotkeys::HotKeyValue value = hotkeys::TextToHotKey(plugin::Param(params, 0), true);
-    const bool valid = value != 0 && manager->CanUseHotKey(value);
+    const bool valid = manager != nullptr && value != 0 && manager->CanUseHotKey(value);
     plugin::SetHostVariable(plugin::Param(params, 1), BoolText(valid));
     return true;
 }

@@ -6,12 +6,10 @@
 namespace tarvik::actions {
 
 bool ExecRemove(char** params) {
+    // Without the hotkey service nothing is registered, so nothing can be removed.
     hotkeys::THotKeyManager* manager = HotkeyManager();
-    if (manager == nullptr) {
-        return false;
-    }
     const hotkeys::HotKeyValue value = hotkeys::TextToHotKey(plugin::Param(params, 0), true);
-    const bool removed = value != 0 && manager->RemoveHotKey(value);
+    const bool removed = manager != nullptr && value != 0 && manager->RemoveHotKey(value);
     plugin::SetHostVariable(plugin::Param(params, 1), BoolText(removed));
     return true;
 }

@@ -7,11 +7,8 @@ namespace tarvik::actions {
 
 bool ExecRemoveById(char** params) {
     hotkeys::THotKeyManager* manager = HotkeyManager();
-    if (manager == nullptr) {
-        return false;
-    }
     const std::optional<hotkeys::HotKeyId> id = ParseId(plugin::Param(params, 0));
-    const bool removed = id && manager->RemoveHotKeyById(*id);
+    const bool removed = manager != nullptr && id && manager->RemoveHotKeyById(*id);
     plugin::SetHostVariable(plugin::Param(params, 1), BoolText(removed));
     return true;
 }

@@ -11,7 +11,7 @@ namespace tarvik::actions {
 bool ExecOnKeyPress(char** params) {
     hotkeys::THotkeyUtilities* utilities = hotkeys::HotkeyUtilities;
     if (utilities == nullptr) {
-        return false;
+        return true;  // no hotkey service, so no press to react to
     }
     // Stored as passed; the key-press handler trims when it uses them. An empty
     // subroutine name switches the reaction off.

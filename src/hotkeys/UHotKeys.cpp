@@ -4,7 +4,7 @@
 #include <array>
 #include <utility>
 
-#include "plugin/UHostServices.h"
+#include "base/UTextUtils.h"
 
 namespace tarvik::hotkeys {
 
@@ -200,7 +200,7 @@ unsigned LookUpKeyName(const std::string& name, bool localized) {
 }
 
 unsigned KeyOfPiece(const std::string& lastPiece, bool localized) {
-    std::string piece = plugin::Trim(lastPiece);
+    std::string piece = base::Trim(lastPiece);
     if (piece.empty()) {
         // A blank key piece names nothing; without this it would match the first key
         // that has no name at all.
@@ -334,7 +334,7 @@ HotKeyValue TextToHotKey(const std::string& text, bool localized) {
     }
     std::uint16_t modifiers = 0;
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
-        const std::uint16_t flag = ModifierFlag(plugin::Trim(pieces[i]));
+        const std::uint16_t flag = ModifierFlag(base::Trim(pieces[i]));
         if (flag == 0) {
             return 0;
         }
@@ -467,6 +467,14 @@ void THotKeyManager::ClearHotKeys() {
         UnregisterEntry(hotKeys_.back());
         hotKeys_.pop_back();
     }
+}
+
+void THotKeyManager::ReleaseAtoms() {
+    platform::Platform& os = Os();
+    for (const HotKeyEntry& entry : hotKeys_) {
+        os.DeleteGlobalAtom(entry.Id);
+    }
+    hotKeys_.clear();
 }
 
 bool THotKeyManager::CanUseHotKey(HotKeyValue value) {

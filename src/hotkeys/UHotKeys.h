@@ -70,6 +70,10 @@ public:
     bool RemoveHotKey(HotKeyValue value);
     bool RemoveHotKeyById(HotKeyId id);
     void ClearHotKeys();
+    // At the end of the process: lets go of every entry's atom reference and of the
+    // list, and touches neither the system's registrations nor the window, which the
+    // system takes back with the process.
+    void ReleaseAtoms();
     bool CanUseHotKey(HotKeyValue value);
     bool IsHotKeyRegistered(HotKeyValue value) const;
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/UTextUtils.h"
 #include "plugin/UHostServices.h"
 
 namespace tarvik::hotkeys {
@@ -20,14 +21,14 @@ THotkeyUtilities::~THotkeyUtilities() = default;
 void THotkeyUtilities::HotKeyPressed(HotKeyValue hotKey, HotKeyId index) {
     // Runs inside the hidden window's message dispatch: nothing may escape.
     try {
-        const std::string subroutine = plugin::Trim(KeyPress.Subroutine);
+        const std::string subroutine = base::Trim(KeyPress.Subroutine);
         if (subroutine.empty() || !plugin::HostSubroutineExists(subroutine)) {
             return;
         }
         // Taken before the call: the subroutine may run tvOnKeyPress and replace the
         // settings, and this press clears the variables it wrote.
-        const std::string idVar = plugin::Trim(KeyPress.HotkeyIdVar);
-        const std::string textVar = plugin::Trim(KeyPress.HotkeyShortcutVar);
+        const std::string idVar = base::Trim(KeyPress.HotkeyIdVar);
+        const std::string textVar = base::Trim(KeyPress.HotkeyShortcutVar);
         if (!idVar.empty()) {
             plugin::SetHostVariable(idVar, std::to_string(index));
         }
@@ -55,6 +56,19 @@ void HotkeysUtilitiesStartup() {
 void HotkeysUtilitiesShutdown() {
     // Nobody reaches the object through the global while it is being torn down.
     delete std::exchange(HotkeyUtilities, nullptr);
+}
+
+namespace {
+// The object at the end of the process: kept, not freed, since the heap is not ours to
+// use while the process ends.
+THotkeyUtilities* leftToTheSystem = nullptr;
+}  // namespace
+
+void HotkeysUtilitiesProcessEnd() {
+    if (THotkeyUtilities* utilities = std::exchange(HotkeyUtilities, nullptr)) {
+        utilities->Manager().ReleaseAtoms();
+        leftToTheSystem = utilities;
+    }
 }
 
 }  // namespace tarvik::hotkeys

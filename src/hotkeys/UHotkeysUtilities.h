@@ -38,5 +38,8 @@ extern THotkeyUtilities* HotkeyUtilities;
 
 void HotkeysUtilitiesStartup();
 void HotkeysUtilitiesShutdown();
+// The process is ending: the manager's atom references are released and the object is
+// left to the system with the rest of the process.
+void HotkeysUtilitiesProcessEnd();
 
 }  // namespace tarvik::hotkeys

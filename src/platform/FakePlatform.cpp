@@ -26,6 +26,7 @@ constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorMessageNotFound = 317;  // ERROR_MR_MID_NOT_FOUND
 constexpr std::uint32_t kErrorInvalidKeyboardHandle = 1457;
 constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
+constexpr std::uint32_t kWmClose = 0x0010;
 
 struct SystemText {
     std::uint32_t code;
@@ -638,6 +639,7 @@ struct FakePlatform::State {
 
     std::set<void*> blocks;
     int failingAllocations = 0;
+    std::size_t foreignFrees = 0;
 
     std::map<Atom, AtomEntry> atoms;
     std::size_t atomCapacity = 0x4000;
@@ -646,10 +648,36 @@ struct FakePlatform::State {
     bool refuseNext = false;
     std::uint32_t refusal = 0;
 
-    std::map<std::uintptr_t, MessageSink*> windows;
+    struct Window {
+        MessageSink* sink;
+        std::uint32_t thread;   // the thread that created it
+        bool released = false;  // handed back to the system's procedure
+    };
+    std::map<std::uintptr_t, Window> windows;
     std::uintptr_t nextWindow = 0x000A0010;
-    bool classRegistered = false;
     std::deque<Message> queue;
+    std::uint32_t thread = kMainThread;  // the thread that calls now
+
+    // Null when the window exists and belongs to the calling thread; else the error
+    // that the system gives for it.
+    std::uint32_t WindowError(std::uintptr_t window) const {
+        const auto found = windows.find(window);
+        if (found == windows.end()) {
+            return kErrorInvalidWindowHandle;
+        }
+        return found->second.thread == thread ? kErrorSuccess : kErrorWindowOfOtherThread;
+    }
+
+    // Destroys a window and frees its hotkeys.
+    void DestroyWindow(std::uintptr_t window) {
+        windows.erase(window);
+        hotKeys.erase(std::remove_if(hotKeys.begin(), hotKeys.end(),
+                                     [&](const HotKey& hotKey) {
+                                         return hotKey.holder == Holder::Window &&
+                                                hotKey.window == window;
+                                     }),
+                      hotKeys.end());
+    }
 
     std::vector<std::uintptr_t> layouts{kUsEnglish};
     std::uintptr_t activeLayout = kUsEnglish;
@@ -751,12 +779,21 @@ void* FakePlatform::GlobalFree(void* block) {
     }
     const auto found = state_->blocks.find(block);
     if (found == state_->blocks.end()) {
+        ++state_->foreignFrees;
         state_->lastError = kErrorInvalidHandle;
         return block;
     }
     state_->blocks.erase(found);
     std::free(block);
     return nullptr;
+}
+
+bool FakePlatform::IsGlobalFixedBlock(const void* block) {
+    if (state_->blocks.count(const_cast<void*>(block)) != 0) {
+        return true;
+    }
+    state_->lastError = kErrorInvalidHandle;  // GlobalHandle's answer for a stranger
+    return false;
 }
 
 // --- Locale and resources ---------------------------------------------------------------------
@@ -936,8 +973,8 @@ bool FakePlatform::RegisterHotKey(WindowHandle window, int id, unsigned modifier
         return false;
     }
     const std::uintptr_t owner = FromHandle(window);
-    if (owner != 0 && s.windows.count(owner) == 0) {
-        s.lastError = kErrorInvalidWindowHandle;
+    if (owner != 0 && s.WindowError(owner) != kErrorSuccess) {
+        s.lastError = s.WindowError(owner);
         return false;
     }
     if (s.Holding(modifiers, key) != nullptr) {
@@ -954,8 +991,8 @@ bool FakePlatform::RegisterHotKey(WindowHandle window, int id, unsigned modifier
 bool FakePlatform::UnregisterHotKey(WindowHandle window, int id) {
     State& s = *state_;
     const std::uintptr_t owner = FromHandle(window);
-    if (owner != 0 && s.windows.count(owner) == 0) {
-        s.lastError = kErrorInvalidWindowHandle;
+    if (owner != 0 && s.WindowError(owner) != kErrorSuccess) {
+        s.lastError = s.WindowError(owner);
         return false;
     }
     // Of two registrations under the same window and id, the newer one goes first.
@@ -973,32 +1010,26 @@ bool FakePlatform::UnregisterHotKey(WindowHandle window, int id) {
 
 WindowHandle FakePlatform::CreateHiddenWindow(MessageSink* sink) {
     State& s = *state_;
-    s.classRegistered = true;
     const std::uintptr_t window = s.nextWindow;
     s.nextWindow += 0x10;
-    s.windows[window] = sink;
+    s.windows[window] = State::Window{sink, s.thread, false};
     return reinterpret_cast<WindowHandle>(window);
 }
 
 bool FakePlatform::DestroyHiddenWindow(WindowHandle window) {
     State& s = *state_;
     const auto found = s.windows.find(FromHandle(window));
-    if (found == s.windows.end()) {
+    if (found == s.windows.end() || found->second.released) {
         s.lastError = kErrorInvalidWindowHandle;
         return false;
     }
-    const std::uintptr_t owner = found->first;
-    s.windows.erase(found);
-    // A destroyed window's hotkeys are freed with it.
-    s.hotKeys.erase(std::remove_if(s.hotKeys.begin(), s.hotKeys.end(),
-                                   [&](const State::HotKey& hotKey) {
-                                       return hotKey.holder == State::Holder::Window &&
-                                              hotKey.window == owner;
-                                   }),
-                    s.hotKeys.end());
-    if (s.windows.empty()) {
-        s.classRegistered = false;
+    if (found->second.thread == s.thread) {
+        s.DestroyWindow(found->first);
+        return true;
     }
+    // Handed back to the system's procedure, which closes it on its own thread.
+    found->second.released = true;
+    s.queue.push_back({found->first, kWmClose, 0, 0});
     return true;
 }
 
@@ -1171,7 +1202,9 @@ void FakePlatform::PostMessage(WindowHandle window, std::uint32_t message,
 int FakePlatform::PumpMessages() {
     State& s = *state_;
     int dispatched = 0;
-    // A sink may post, register or destroy while it runs: nothing is held across the call.
+    // A sink may post, register or destroy while it runs: nothing is held across the
+    // call. Messages for windows of other threads wait for those threads.
+    std::deque<State::Message> waiting;
     while (!s.queue.empty()) {
         const State::Message message = s.queue.front();
         s.queue.pop_front();
@@ -1179,12 +1212,21 @@ int FakePlatform::PumpMessages() {
         if (found == s.windows.end()) {
             continue;
         }
+        if (found->second.thread != s.thread) {
+            waiting.push_back(message);
+            continue;
+        }
         ++dispatched;
-        if (MessageSink* sink = found->second) {
+        if (found->second.released) {
+            if (message.message == kWmClose) {
+                s.DestroyWindow(message.window);  // the default handling of WM_CLOSE
+            }
+        } else if (MessageSink* sink = found->second.sink) {
             sink->HandleMessage(reinterpret_cast<WindowHandle>(message.window),
                                 message.message, message.wParam, message.lParam);
         }
     }
+    s.queue.insert(s.queue.begin(), waiting.begin(), waiting.end());
     return dispatched;
 }
 
@@ -1212,7 +1254,15 @@ bool FakePlatform::IsHeld(unsigned modifiers, unsigned key) const {
 
 std::size_t FakePlatform::LiveWindows() const { return state_->windows.size(); }
 
-bool FakePlatform::WindowClassRegistered() const { return state_->classRegistered; }
+std::size_t FakePlatform::SinkWindows() const {
+    return static_cast<std::size_t>(
+        std::count_if(state_->windows.begin(), state_->windows.end(),
+                      [](const auto& window) { return !window.second.released; }));
+}
+
+std::size_t FakePlatform::ForeignFrees() const { return state_->foreignFrees; }
+
+void FakePlatform::SetCallingThread(std::uint32_t thread) { state_->thread = thread; }
 
 const std::vector<FakePlatform::ShellCall>& FakePlatform::ShellCalls() const {
     return state_->shellCalls;

@@ -2,7 +2,8 @@
 // itself does (not Wine): atoms from 0xC000 with reference counts and case-insensitive
 // names, hotkeys refused with error 1409 while anybody holds the combination, the key
 // names of the US-English, German and Russian layouts, global blocks, a message queue
-// for hidden windows, and counters that show leaks. Single-threaded, like the library.
+// for hidden windows, and counters that show leaks. One thread calls at a time, but
+// which one it is may be staged.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,7 @@ public:
     std::string SystemMessage(std::uint32_t code) override;
     void* GlobalAlloc(std::size_t bytes) override;
     void* GlobalFree(void* block) override;
+    bool IsGlobalFixedBlock(const void* block) override;
     bool EqualIgnoreCase(const std::string& a, const std::string& b) override;
     std::string LoadText(unsigned id) override;
     WindowHandle ActiveWindow() override;
@@ -94,6 +96,12 @@ public:
     // The next RegisterHotKey call fails with this error code, whatever it asks for.
     void RefuseNextRegistration(std::uint32_t error);
     void SetActiveWindow(WindowHandle window);
+    // The thread that makes the following calls (kMainThread at the start). Windows
+    // belong to the thread that created them: other threads can neither register
+    // hotkeys on them nor destroy them (error 1408), and PumpMessages dispatches the
+    // calling thread's messages only.
+    static constexpr std::uint32_t kMainThread = 1;
+    void SetCallingThread(std::uint32_t thread);
     void SetShellResult(std::intptr_t result);
     // The bytes LoadRawResource gives for a name; nothing is staged at first.
     void SetRawResource(const std::string& name, std::vector<std::uint8_t> bytes);
@@ -118,7 +126,11 @@ public:
     std::size_t Registrations() const;                 // hotkeys this process holds
     bool IsHeld(unsigned modifiers, unsigned key) const;  // by anybody
     std::size_t LiveWindows() const;
-    bool WindowClassRegistered() const;
+    // Live windows whose messages still reach the library's code (a sink).
+    std::size_t SinkWindows() const;
+    // GlobalFree calls with an address that is no live block (they fail with error 6
+    // and return the address, as on Windows).
+    std::size_t ForeignFrees() const;
     const std::vector<ShellCall>& ShellCalls() const;
     std::size_t LayoutLoads() const;    // LoadLayout calls that added a layout
     std::size_t LayoutUnloads() const;  // successful UnloadLayout calls

@@ -19,6 +19,7 @@ constexpr std::uint32_t kWmHotKey = 0x0312;
 constexpr std::uint32_t kErrorSuccess = 0;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorInvalidWindowHandle = 1400;
+constexpr std::uint32_t kErrorWindowOfOtherThread = 1408;
 constexpr std::uint32_t kErrorHotkeyAlreadyRegistered = 1409;
 constexpr std::uint32_t kErrorHotkeyNotRegistered = 1419;
 constexpr unsigned kMapVkToVsc = 0;         // MAPVK_VK_TO_VSC
@@ -76,6 +77,10 @@ public:
     // --- Global memory (GMEM_FIXED blocks) ---------------------------------------------
     virtual void* GlobalAlloc(std::size_t bytes) = 0;  // null on failure
     virtual void* GlobalFree(void* block) = 0;         // null on success, else the block
+    // Whether the global allocator takes the address for one of its own fixed blocks
+    // (GlobalHandle gives back the same address). Anything else a host leaves in a cell
+    // (a static text, a block of another heap, the middle of a block) is not freed.
+    virtual bool IsGlobalFixedBlock(const void* block) = 0;
 
     // --- Locale ------------------------------------------------------------------------
     // CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, ...) == CSTR_EQUAL, whole texts.
@@ -104,9 +109,14 @@ public:
 
     // --- The hidden window -------------------------------------------------------------
     // A window that is never shown, owned by the calling thread, whose messages go to
-    // sink. Null on failure. The window class is the library's own and is unregistered
-    // again when its last window is destroyed.
+    // sink. Null on failure. It is made of a class of the system's, so that no class
+    // with a procedure in the library outlives the library.
     virtual WindowHandle CreateHiddenWindow(MessageSink* sink) = 0;
+    // Ends a hidden window; the sink hears nothing more of it from the moment of the
+    // call. On the window's own thread it is destroyed at once (its hotkeys go with it).
+    // From another thread, where the system refuses to destroy it, it is handed back to
+    // its class's procedure and closes itself, with its hotkeys, as soon as its own
+    // thread pumps messages. False for a window that is not a live hidden window.
     virtual bool DestroyHiddenWindow(WindowHandle window) = 0;
     virtual std::intptr_t DefaultWindowProc(WindowHandle window, std::uint32_t message,
                                             std::uintptr_t wParam, std::intptr_t lParam) = 0;

@@ -22,18 +22,16 @@ HINSTANCE OwnModule() noexcept {
     return reinterpret_cast<HINSTANCE>(&__ImageBase);
 }
 
-constexpr const char* kHiddenWindowClass = "TarvikHiddenWindow";
+// The hidden window is a message-only window of the system's "STATIC" class with the
+// library's procedure put in place of the class's. Nothing the library registers with
+// the system carries its code: a window left behind by an unload from another thread
+// falls back to the system's procedure and closes itself there.
+constexpr const char* kHiddenWindowClass = "STATIC";
 
-// The hidden window's procedure: the sink comes with WM_NCCREATE and lives in the
-// window's user data until DestroyHiddenWindow detaches it. Sinks do not throw.
+// The hidden window's procedure: the sink lives in the window's user data until
+// DestroyHiddenWindow detaches it. Sinks do not throw.
 LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam,
                                   LPARAM lParam) noexcept {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
     auto* sink = reinterpret_cast<MessageSink*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (sink == nullptr) {
         return DefWindowProcA(window, message, wParam, lParam);
@@ -42,52 +40,15 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam,
                                static_cast<std::intptr_t>(lParam));
 }
 
-// Owns the registration of the hidden window's class under this module.
-class WindowClass {
-public:
-    constexpr WindowClass() noexcept = default;
-    WindowClass(const WindowClass&) = delete;
-    WindowClass& operator=(const WindowClass&) = delete;
-    WindowClass(WindowClass&& other) noexcept : atom_(std::exchange(other.atom_, 0)) {}
-    WindowClass& operator=(WindowClass&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            atom_ = std::exchange(other.atom_, 0);
-        }
-        return *this;
-    }
-    ~WindowClass() { Reset(); }
+LONG_PTR HiddenWindowProcValue() noexcept {
+    return reinterpret_cast<LONG_PTR>(&HiddenWindowProc);
+}
 
-    // Registers the class; false (last error set by the system) when that fails.
-    static WindowClass Register() noexcept {
-        WNDCLASSEXA description{};
-        description.cbSize = sizeof(description);
-        description.lpfnWndProc = HiddenWindowProc;
-        description.hInstance = OwnModule();
-        description.lpszClassName = kHiddenWindowClass;
-        WindowClass registered;
-        registered.atom_ = RegisterClassExA(&description);
-        return registered;
-    }
-
-    explicit operator bool() const noexcept { return atom_ != 0; }
-
-    // Whether the window is one of this class's.
-    bool Owns(HWND window) const noexcept {
-        return atom_ != 0 && GetClassLongPtrA(window, GCW_ATOM) == atom_;
-    }
-
-    // Unregisters the class now; the system's answer, with its last error, is kept.
-    void Reset() noexcept {
-        if (atom_ != 0) {
-            UnregisterClassA(kHiddenWindowClass, OwnModule());
-            atom_ = 0;
-        }
-    }
-
-private:
-    ATOM atom_ = 0;
-};
+// Whether the window is one of ours and still carries our procedure.
+bool IsHiddenWindow(HWND window) noexcept {
+    return IsWindow(window) != FALSE &&
+           GetWindowLongPtrA(window, GWLP_WNDPROC) == HiddenWindowProcValue();
+}
 
 // Keeps the last error of a failed call across clean-up calls that may change it.
 class PreservedError {
@@ -207,6 +168,12 @@ public:
 
     void* GlobalFree(void* block) override { return ::GlobalFree(block); }
 
+    bool IsGlobalFixedBlock(const void* block) override {
+        // GlobalHandle checks the address against the allocator's own records and fails
+        // (error 6) for one it did not hand out; a fixed block is its own handle.
+        return block != nullptr && ::GlobalHandle(block) == block;
+    }
+
     bool EqualIgnoreCase(const std::string& a, const std::string& b) override {
         return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), Length(a),
                               b.data(), Length(b)) == CSTR_EQUAL;
@@ -256,41 +223,43 @@ public:
     }
 
     WindowHandle CreateHiddenWindow(MessageSink* sink) override {
-        if (!windowClass_) {
-            windowClass_ = WindowClass::Register();
-            if (!windowClass_) {
-                return nullptr;
-            }
-        }
-        const HWND window =
-            CreateWindowExA(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            OwnModule(), sink);
+        const HWND window = CreateWindowExA(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0,
+                                            HWND_MESSAGE, nullptr, nullptr, nullptr);
         if (window == nullptr) {
-            if (windows_ == 0) {
-                const PreservedError error;
-                windowClass_.Reset();
-            }
             return nullptr;
         }
-        ++windows_;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(sink));
+        ::SetLastError(ERROR_SUCCESS);
+        if (SetWindowLongPtrA(window, GWLP_WNDPROC, HiddenWindowProcValue()) == 0 &&
+            GetLastError() != ERROR_SUCCESS) {
+            const PreservedError error;
+            DestroyWindow(window);
+            return nullptr;
+        }
         return window;
     }
 
     bool DestroyHiddenWindow(WindowHandle window) override {
         const HWND handle = Hwnd(window);
-        if (IsWindow(handle) == FALSE || !windowClass_.Owns(handle)) {
+        if (!IsHiddenWindow(handle)) {
             ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return false;
         }
         // The sink hears nothing of the window's end.
         SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
-        if (DestroyWindow(handle) == FALSE) {
-            return false;
+        if (GetWindowThreadProcessId(handle, nullptr) == GetCurrentThreadId()) {
+            return DestroyWindow(handle) != FALSE;
         }
-        if (windows_ > 0 && --windows_ == 0) {
-            windowClass_.Reset();
+        // Another thread owns the window and the system will not destroy it from here.
+        // Give it back its class's procedure, which is the system's, and have it close
+        // itself when its thread next dispatches: the default handling of WM_CLOSE
+        // destroys it, and its hotkeys with it.
+        const LONG_PTR classProcedure = GetClassLongPtrA(handle, GCLP_WNDPROC);
+        SetWindowLongPtrA(handle, GWLP_WNDPROC, classProcedure);
+        if (IsHiddenWindow(handle)) {
+            return false;  // still ours: nothing more can safely be done from here
         }
-        return true;
+        return PostMessageA(handle, WM_CLOSE, 0, 0) != FALSE;
     }
 
     std::intptr_t DefaultWindowProc(WindowHandle window, std::uint32_t message,
@@ -462,10 +431,8 @@ public:
     }
 
 private:
-    WindowClass windowClass_;
     HtmlHelpFunction htmlHelp_ = nullptr;
     bool htmlHelpLooked_ = false;
-    std::size_t windows_ = 0;  // hidden windows made and not yet destroyed
 };
 
 // Constant-initialised: usable from DllMain before the C++ run-time's constructors run.

@@ -15,10 +15,6 @@ constexpr const char kGoSubFormat[] = "GoSub \"";
 constexpr const char kClearVariablesFormat[] = "ClearVariables \"";
 constexpr const char kVersionMessage[] = "Sorry, this feature need Lumora version 5 or later";
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 // A script line carries its argument between double quotes; a quote or a line break in
 // the argument would end the line early and let the rest run as further script.
 bool IsSafeScriptArgument(const std::string& argument) {
@@ -67,18 +63,6 @@ int ListRequestCode(THostListKind kind) {
 int PickerRequestCode(THostPickerKind kind) {
     static constexpr int kCodes[] = {2, 14, 13, 1, 8, 10};
     return kCodes[static_cast<int>(kind)];
-}
-
-std::string Trim(const std::string& text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsBlank(text[first])) {
-        ++first;
-    }
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
 }
 
 void SetHostVariable(const std::string& name, const std::string& value) {
@@ -134,8 +118,12 @@ void FreeHostText(char** cell) {
     if (cell == nullptr) {
         return;
     }
-    if (*cell != nullptr) {
-        Os().GlobalFree(*cell);
+    // Only a block that the global allocator knows as one of its own fixed blocks is
+    // released. Whatever else a host left in the cell (a static text, a block of its
+    // own heap) stays as it is: a leak is better than a corrupted heap.
+    platform::Platform& os = Os();
+    if (*cell != nullptr && os.IsGlobalFixedBlock(*cell)) {
+        os.GlobalFree(*cell);
     }
     *cell = nullptr;
 }
@@ -195,6 +183,9 @@ void ShowHostMessage(const std::string& text) {
     }
     RequestCell cell;
     AssignHostText(cell.Address(), text);
+    if (*cell.Address() == nullptr) {
+        return;  // no copy of the message could be made: there is nothing to show
+    }
     proc(kRequestShowMessage, cell.Address());
 }
 

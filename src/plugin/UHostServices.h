@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/UTextUtils.h"
 #include "plugin/UPluginTypes.h"
 
 namespace tarvik::plugin {
@@ -27,7 +28,7 @@ int ListRequestCode(THostListKind kind);
 int PickerRequestCode(THostPickerKind kind);
 
 // Removes characters 0-32 at both ends.
-std::string Trim(const std::string& text);
+using base::Trim;
 
 void SetHostVariable(const std::string& name, const std::string& value);
 void ClearHostVariables(const std::string& names);

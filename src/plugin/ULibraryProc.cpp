@@ -52,6 +52,15 @@ void LibraryShutdown() noexcept {
     }
 }
 
+void LibraryProcessEnd() noexcept {
+    try {
+        hotkeys::HotkeysUtilitiesProcessEnd();
+    } catch (...) {
+        // nothing more is safe to try now
+    }
+    started = 0;
+}
+
 void LibraryNotification(unsigned long /*reason*/) noexcept {}
 
 }  // namespace tarvik::plugin

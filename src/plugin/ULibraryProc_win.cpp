@@ -4,7 +4,7 @@
 
 #include "plugin/ULibraryProc.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID /*reserved*/) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID reserved) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
             // A failed step leaves the library loaded without its hotkey service; the
@@ -13,7 +13,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID /*re
             break;
         case DLL_PROCESS_DETACH:
             tarvik::plugin::LibraryNotification(reason);
-            tarvik::plugin::LibraryShutdown();
+            if (reserved != nullptr) {
+                // The process is ending, not the library being freed.
+                tarvik::plugin::LibraryProcessEnd();
+            } else {
+                // FreeLibrary, on whichever thread the host calls it.
+                tarvik::plugin::LibraryShutdown();
+            }
             break;
         default:
             tarvik::plugin::LibraryNotification(reason);

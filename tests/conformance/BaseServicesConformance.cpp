@@ -44,6 +44,27 @@ TEST_P(BaseServicesConformance, GlobalBlocksCanBeFilledAndAreFreedWithANullAnswe
     EXPECT_EQ(os().GlobalFree(empty), nullptr);
 }
 
+// What a host may leave in a cell: only the allocator's own fixed blocks are its own.
+TEST_P(BaseServicesConformance, OnlyTheAllocatorsOwnFixedBlocksAreRecognised) {
+    static char staticText[] = "a text of the host's image";
+    auto* block = static_cast<char*>(os().GlobalAlloc(16));
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(os().IsGlobalFixedBlock(block));
+    EXPECT_FALSE(os().IsGlobalFixedBlock(staticText));
+    EXPECT_FALSE(os().IsGlobalFixedBlock(block + 3)) << "the middle of a block";
+
+    // Handed to GlobalFree anyway, a foreign address comes back unreleased.
+    os().SetLastError(0);
+    EXPECT_EQ(os().GlobalFree(staticText), staticText);
+    if (stage().IsWine()) {
+        EXPECT_NE(os().LastError(), 0u);
+    } else {
+        EXPECT_EQ(os().LastError(), 6u);  // ERROR_INVALID_HANDLE
+    }
+    EXPECT_STREQ(staticText, "a text of the host's image");
+    EXPECT_EQ(os().GlobalFree(block), nullptr);
+}
+
 TEST_P(BaseServicesConformance, TextsCompareEqualIgnoringTheCaseOfTheCodePagesLetters) {
     auto& os = this->os();
     EXPECT_TRUE(os.EqualIgnoreCase("Ctrl+Alt", "CTRL+alt"));

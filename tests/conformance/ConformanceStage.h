@@ -40,6 +40,8 @@ public:
                                                             std::string& why) = 0;
     // A text no other process puts into atom names.
     virtual std::string UniquePrefix() = 0;
+    // Runs `work` on another thread of this process and returns when it is done.
+    virtual void OnOtherThread(const std::function<void()>& work) = 0;
 };
 
 struct StageKind {

@@ -44,6 +44,11 @@ public:
         return std::make_unique<FakeHold>(fake_, modifiers, key);
     }
     std::string UniquePrefix() override { return "TarvikConformance."; }
+    void OnOtherThread(const std::function<void()>& work) override {
+        fake_.SetCallingThread(2);
+        work();
+        fake_.SetCallingThread(FakePlatform::kMainThread);
+    }
 
 private:
     FakePlatform fake_;

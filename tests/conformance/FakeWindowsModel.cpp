@@ -192,16 +192,15 @@ private:
 TEST(FakeWindowsModel, QueuedMessagesForWindowsThatAreGoneAreDropped) {
     FakePlatform os;
     CountingSink sink(os);
-    EXPECT_FALSE(os.WindowClassRegistered());
     const auto window = os.CreateHiddenWindow(&sink);
-    EXPECT_TRUE(os.WindowClassRegistered());
+    EXPECT_EQ(os.SinkWindows(), 1u);
     os.PostMessage(window, 0x0401, 0, 0);
     os.PostMessage(window, 0x0400, 0, 0);  // the sink destroys its window on this one
     os.PostMessage(window, 0x0402, 0, 0);
     EXPECT_EQ(os.PumpMessages(), 2);
     EXPECT_EQ(sink.messages, (std::vector<std::uint32_t>{0x0401, 0x0400}));
     EXPECT_EQ(os.LiveWindows(), 0u);
-    EXPECT_FALSE(os.WindowClassRegistered());
+    EXPECT_EQ(os.SinkWindows(), 0u);
 }
 
 TEST(FakeWindowsModel, StringTableTextsFollowTheCodePageAndMissingOnesSetErrors) {

@@ -175,5 +175,46 @@ TEST_P(HiddenWindowConformance, WindowsAreDistinctDestroyedOnceAndMadeAgainAfter
     EXPECT_NE(third.handle(), nullptr) << os().LastError();
 }
 
+// What a library unloaded on a thread other than its loading thread can and cannot do
+// with the window that the loading thread made.
+TEST_P(HiddenWindowConformance, AnotherThreadCannotRegisterOnTheWindowButEndsItForItsThread) {
+    constexpr unsigned kModifiers = platform::kModControl | platform::kModAlt | platform::kModShift;
+    auto isFree = [this](unsigned key) {
+        if (!os().RegisterHotKey(nullptr, 0x7001, kModifiers, key)) {
+            return false;
+        }
+        os().UnregisterHotKey(nullptr, 0x7001);
+        return true;
+    };
+    RecordingWindow window(os());
+    ASSERT_NE(window.handle(), nullptr);
+    ASSERT_TRUE(os().RegisterHotKey(window.handle(), 0xC061, kModifiers, kVkF7));
+    bool registered = true;
+    bool unregistered = true;
+    bool ended = false;
+    std::uint32_t registerError = 0;
+    std::uint32_t unregisterError = 0;
+    stage().OnOtherThread([&] {
+        registered = os().RegisterHotKey(window.handle(), 0xC062, kModifiers, kVkF8);
+        registerError = os().LastError();
+        unregistered = os().UnregisterHotKey(window.handle(), 0xC061);
+        unregisterError = os().LastError();
+        ended = os().DestroyHiddenWindow(window.handle());
+    });
+    EXPECT_FALSE(registered);
+    EXPECT_EQ(registerError, platform::kErrorWindowOfOtherThread);
+    EXPECT_FALSE(unregistered);
+    EXPECT_EQ(unregisterError, platform::kErrorWindowOfOtherThread);
+    EXPECT_TRUE(ended) << "handed back to its thread";
+    EXPECT_FALSE(isFree(kVkF7)) << "held until the window's own thread pumps";
+
+    stage().Press(kModifiers, kVkF7);
+    EXPECT_TRUE(stage().PumpUntil([&] { return isFree(kVkF7); }));
+    EXPECT_TRUE(window.received().empty()) << "the sink heard nothing after the hand-back";
+    os().SetLastError(0);
+    EXPECT_FALSE(os().DestroyHiddenWindow(window.handle())) << "the window is gone";
+    EXPECT_EQ(os().LastError(), kErrorInvalidWindowHandle);
+}
+
 }  // namespace
 }  // namespace tarvik::conformance

@@ -95,8 +95,22 @@ INPUT KeyStroke(WORD key, bool release) {
     return input;
 }
 
+DWORD WINAPI RunWork(LPVOID work) {
+    (*static_cast<const std::function<void()>*>(work))();
+    return 0;
+}
+
 class Win32Stage final : public Stage {
 public:
+    void OnOtherThread(const std::function<void()>& work) override {
+        HANDLE thread = CreateThread(nullptr, 0, RunWork,
+                                     const_cast<std::function<void()>*>(&work), 0, nullptr);
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+    }
+
     platform::Platform& Os() override { return platform::DefaultPlatform(); }
 
     unsigned AnsiCodePage() override { return GetACP(); }

@@ -21,6 +21,7 @@ public:
     std::string SystemMessage(std::uint32_t code) override { return os.SystemMessage(code); }
     void* GlobalAlloc(std::size_t bytes) override { return os.GlobalAlloc(bytes); }
     void* GlobalFree(void* block) override { return os.GlobalFree(block); }
+    bool IsGlobalFixedBlock(const void* block) override { return os.IsGlobalFixedBlock(block); }
     bool EqualIgnoreCase(const std::string& a, const std::string& b) override {
         return os.EqualIgnoreCase(a, b);
     }

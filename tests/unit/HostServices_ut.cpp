@@ -19,7 +19,11 @@ struct RecordingHost {
     std::string version = "5.0"; // request 6
     bool replyToVersion = true;
     const char* pickReply = nullptr;  // pickers: where the host points the cell
+    bool pickNull = false;            // pickers: the host sets the cell to null
     std::vector<std::string> messages;
+    // When set, list and version replies and what request 9 leaves in its cell are this
+    // text of the host's own memory rather than global blocks.
+    char* ownText = nullptr;
 };
 
 RecordingHost* recorder = nullptr;
@@ -43,19 +47,30 @@ void TARVIK_CALL AnswerRequest(std::int32_t code, char** cell) {
     platform::Platform& os = platform::Os();
     if (code == 3 || code == 4 || code == 5) {
         EXPECT_EQ(*cell, nullptr);
-        if (recorder->replyToList) {
+        if (recorder->ownText != nullptr) {
+            *cell = recorder->ownText;
+        } else if (recorder->replyToList) {
             *cell = Block(os, recorder->listReply);
         }
     } else if (code == 6) {
         EXPECT_EQ(*cell, nullptr);
-        if (recorder->replyToVersion) {
+        if (recorder->ownText != nullptr) {
+            *cell = recorder->ownText;
+        } else if (recorder->replyToVersion) {
             *cell = Block(os, recorder->version);
         }
     } else if (code == 9) {
+        ASSERT_NE(*cell, nullptr) << "request 9 with a null cell";
         recorder->messages.push_back(*cell);
+        if (recorder->ownText != nullptr) {
+            os.GlobalFree(*cell);  // the host takes the message and leaves its own text
+            *cell = recorder->ownText;
+        }
     } else {
         recorder->calls.back() += std::string(" current=") + *cell;
-        if (recorder->pickReply != nullptr) {
+        if (recorder->pickNull) {
+            *cell = nullptr;
+        } else if (recorder->pickReply != nullptr) {
             *cell = const_cast<char*>(recorder->pickReply);
         }
     }
@@ -73,6 +88,7 @@ protected:
         Callbacks() = saved;
         recorder = nullptr;
         EXPECT_EQ(fake.LiveBlocks(), 0u) << "a host text was not released";
+        EXPECT_EQ(fake.ForeignFrees(), 0u) << "GlobalFree was handed an address that is no block";
         platform::SetOs(nullptr);
     }
 
@@ -192,6 +208,11 @@ TEST_F(HostServicesTest, PickersGuardTheVersionAndReturnTheHostsChoice) {
     EXPECT_EQ(result, "chosen");
     EXPECT_EQ(host.calls, (std::vector<std::string>{"request 6", "request 1 current=cur",
                                                     "request 6", "request 8 current=cur"}));
+    host.pickNull = true;
+    result = "old";
+    PickFromHost(THostPickerKind::ObjectTag0, "cur", result);
+    EXPECT_EQ(result, "") << "a cell the host set to null is an empty choice";
+    host.pickNull = false;
 
     host.version = "5.1";
     host.calls.clear();
@@ -216,7 +237,62 @@ TEST_F(HostServicesTest, AssignHostTextReplacesTheCellsBlock) {
     FreeHostText(&cell);
     EXPECT_EQ(cell, nullptr);
     FreeHostText(&cell);
+    EXPECT_EQ(cell, nullptr);
     AssignHostText(nullptr, "ignored");
+    EXPECT_EQ(fake.LiveBlocks(), 0u) << "no block for a cell that is not there";
+}
+
+// A host may leave texts of its own in cells: a static text, a block of another heap,
+// the middle of a global block. None of them is the allocator's to free.
+TEST_F(HostServicesTest, TextsThatAreNoGlobalBlocksAreNeverFreed) {
+    char staticText[] = "static";
+    auto* heapText = new char[8]{'h', 'e', 'a', 'p'};
+    char* block = Block(fake, "global block");
+    for (char* foreign : {staticText, heapText, block + 3}) {
+        char* cell = foreign;
+        AssignHostText(&cell, "ours");
+        ASSERT_NE(cell, nullptr);
+        EXPECT_STREQ(cell, "ours");
+        FreeHostText(&cell);
+        cell = foreign;
+        FreeHostText(&cell);
+        EXPECT_EQ(cell, nullptr);
+    }
+    EXPECT_STREQ(staticText, "static");
+    EXPECT_STREQ(heapText, "heap");
+    EXPECT_STREQ(block, "global block");
+    delete[] heapText;
+    fake.GlobalFree(block);
+
+    // Replies and what request 9 leaves behind: texts of the host's own stay its own.
+    char own[] = "Main\rOther 5";
+    host.ownText = own;
+    std::vector<std::string> list;
+    GetHostList(THostListKind::Subroutines, list);
+    EXPECT_EQ(list, (std::vector<std::string>{"Main", "Other 5"}));
+    std::string version;
+    GetHostVersion(version);
+    EXPECT_EQ(version, own);
+    ShowHostMessage("shown");
+    EXPECT_EQ(host.messages, (std::vector<std::string>{"shown"}));
+    EXPECT_STREQ(own, "Main\rOther 5");
+}
+
+// The real platform refuses a foreign address with error 6 and hands it back; so does the
+// fake, which also counts such attempts for the tests above.
+TEST(FakeGlobalMemory, AForeignAddressIsRefusedAndCounted) {
+    platform::FakePlatform fake;
+    char text[] = "x";
+    EXPECT_FALSE(fake.IsGlobalFixedBlock(text));
+    EXPECT_EQ(fake.ForeignFrees(), 0u) << "asking is not freeing";
+    EXPECT_EQ(fake.GlobalFree(text), text);
+    EXPECT_EQ(fake.LastError(), 6u);
+    EXPECT_EQ(fake.ForeignFrees(), 1u);
+    void* block = fake.GlobalAlloc(4);
+    EXPECT_TRUE(fake.IsGlobalFixedBlock(block));
+    EXPECT_EQ(fake.GlobalFree(block), nullptr);
+    EXPECT_FALSE(fake.IsGlobalFixedBlock(block)) << "a freed block is no block";
+    EXPECT_EQ(fake.ForeignFrees(), 1u);
 }
 
 TEST_F(HostServicesTest, AssignHostTextLeavesTheCellNullWhenNoBlockCanBeHad) {
@@ -231,6 +307,12 @@ TEST_F(HostServicesTest, AssignHostTextLeavesTheCellNullWhenNoBlockCanBeHad) {
 TEST_F(HostServicesTest, ShowHostMessageLendsAGlobalBlockForTheCall) {
     ShowHostMessage("Hello \"there\"");
     EXPECT_EQ(host.messages, (std::vector<std::string>{"Hello \"there\""}));
+    // Without a copy of the message there is nothing to show: no request at all.
+    host.calls.clear();
+    fake.FailAllocations(1);
+    ShowHostMessage("lost");
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(host.messages.size(), 1u);
 }
 
 TEST(HostTextHelpers, EscapeQuotesAndSplitText) {

@@ -70,7 +70,6 @@ protected:
         EXPECT_EQ(fake.LiveAtoms(), 0u);
         EXPECT_EQ(fake.Registrations(), 0u);
         EXPECT_EQ(fake.LiveWindows(), 0u);
-        EXPECT_FALSE(fake.WindowClassRegistered());
         platform::SetOs(nullptr);
     }
     THotKeyManager& Make() {

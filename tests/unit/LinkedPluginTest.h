@@ -31,6 +31,7 @@ protected:
         EXPECT_EQ(fake.LiveAtoms(), 0u);
         EXPECT_EQ(fake.LiveWindows(), 0u);
         EXPECT_EQ(fake.LiveBlocks(), 0u);
+        EXPECT_EQ(fake.ForeignFrees(), 0u) << "GlobalFree was handed an address that is no block";
         platform::SetOs(nullptr);
     }
     // The platform the library talks to; a test may put a wrapper around the fake.

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "ForwardingPlatform.h"
 #include "Host.h"
 #include "LinkedPluginTest.h"
 #include "PluginApi.h"
 #include "platform/FakePlatform.h"
+#include "plugin/ULibraryProc.h"
 
 namespace tarvik {
 namespace {
@@ -141,31 +143,54 @@ TEST_F(BoundaryTest, ExecActionOutsideTheCatalogueAnswersFalseAndWritesNothing) 
     EXPECT_EQ(fake.Registrations(), 0u);
 }
 
-TEST_F(BoundaryTest, BooleanResultsAreWholeZeroOrOne) {
-    plugin->Connect();
-    char text[] = "Ctrl+Alt+F5";
-    char variable[] = "HK";
-    char* params[] = {text, variable};
-    EXPECT_EQ(plugin->ExecRaw(1, params), 1);
-    EXPECT_EQ(plugin->ExecRaw(1, params), 0) << "the same combination again is refused";
-    EXPECT_EQ(plugin->ExecRaw(5, nullptr), 1) << "TarvikClear reads no parameter";
-}
-
-TEST_F(BoundaryTest, NullParameterArraysAndSlotsReadAsEmptyTexts) {
-    plugin->Connect();
-    for (std::int32_t number = 1; number <= 8; ++number) {
-        SCOPED_TRACE(number);
-        plugin->ExecRaw(number, nullptr);
-        char* nulls[] = {nullptr, nullptr, nullptr};
-        plugin->ExecRaw(number, nulls);
+// The global allocator as the plug-in uses it: the size of every block it asks for.
+class AllocationRecorder final : public test_support::ForwardingPlatform {
+public:
+    using ForwardingPlatform::ForwardingPlatform;
+    void* GlobalAlloc(std::size_t bytes) override {
+        sizes.push_back(bytes);
+        return os.GlobalAlloc(bytes);
     }
-    EXPECT_EQ(fake.Registrations(), 0u) << "an empty text names no hotkey";
+    std::vector<std::size_t> sizes;
+};
+
+TEST(InitPlugIn, HandsBackTheDescriptionThenTheNameThenTheAuthor) {
+    platform::FakePlatform fake;
+    AllocationRecorder recorder(fake);
+    platform::SetOs(&recorder);
+    {
+        std::string error;
+        auto library = PluginLibrary::Load("", error);
+        ASSERT_NE(library, nullptr);
+        // Cells that hold texts of the host's own (not global blocks) are refilled,
+        // and what they held is left alone.
+        char hostName[] = "host's name";
+        char hostAuthor[] = "host's author";
+        char* name = hostName;
+        char* author = hostAuthor;
+        char* description = nullptr;
+        recorder.sizes.clear();
+        library->Api().InitPlugIn(0, &name, &author, &description);
+        ASSERT_NE(description, nullptr);
+        const std::size_t descriptionSize = std::strlen(description) + 1;
+        EXPECT_EQ(recorder.sizes, (std::vector<std::size_t>{descriptionSize, 7, 9}));
+        EXPECT_STREQ(name, "Tarvik");
+        EXPECT_STREQ(author, "Halvenor");
+        EXPECT_STREQ(hostName, "host's name");
+        EXPECT_STREQ(hostAuthor, "host's author");
+        EXPECT_EQ(fake.ForeignFrees(), 0u) << "a host text was handed to GlobalFree";
+        for (char* cell : {name, author, description}) {
+            fake.GlobalFree(cell);
+        }
+    }
+    EXPECT_EQ(fake.LiveBlocks(), 0u);
+    platform::SetOs(nullptr);
 }
 
-TEST_F(BoundaryTest, EditActionOpensNothingYetAndMessageIsInert) {
+TEST_F(BoundaryTest, EditActionOpensNothingForCommandsWithoutEditorAndMessageIsInert) {
     plugin->Connect();
     char* cells[] = {nullptr, nullptr, nullptr};
-    for (std::int32_t number : {-1, 0, 1, 5, 8, 9}) {
+    for (std::int32_t number : {-1, 0, 5, 9}) {
         EXPECT_EQ(plugin->Api().EditAction(number, cells), 0) << number;
     }
     EXPECT_EQ(cells[0], nullptr);
@@ -185,7 +210,6 @@ TEST(LibraryLife, LoadingAndUnloadingWithoutCallsLeavesNothingBehind) {
         EXPECT_EQ(fake.Registrations(), 0u);
     }
     EXPECT_EQ(fake.LiveWindows(), 0u);
-    EXPECT_FALSE(fake.WindowClassRegistered());
     EXPECT_EQ(fake.LiveAtoms(), 0u);
     EXPECT_EQ(fake.LayoutList(100).size(), 1u) << "the US-English layout the process had stays";
     platform::SetOs(nullptr);
@@ -213,6 +237,87 @@ TEST(LibraryLife, UnloadingReleasesHotkeysAndTheLayoutItLoaded) {
     }
     EXPECT_EQ(fake.LayoutLoads(), 3u);
     EXPECT_EQ(fake.LayoutUnloads(), 3u);
+    platform::SetOs(nullptr);
+}
+
+// A host that loads the plug-in on its user-interface thread and frees it from a worker.
+TEST(LibraryLife, UnloadedFromAnotherThreadNothingReachesTheLibraryAndTheLoadingThreadFinishes) {
+    using platform::FakePlatform;
+    constexpr std::uint32_t kWorker = 2;
+    FakePlatform fake;
+    platform::SetOs(&fake);
+    {
+        std::string error;
+        auto library = PluginLibrary::Load("", error);
+        ASSERT_NE(library, nullptr);
+        auto plugin = std::make_unique<Host>(library->Api());
+        plugin->Connect();
+        ASSERT_TRUE(plugin->Exec(1, {"Ctrl+Alt+F5", "A"}));
+        ASSERT_TRUE(plugin->Exec(1, {"Ctrl+Shift+F6", "B"}));
+        plugin.reset();
+        fake.SetCallingThread(kWorker);
+        library.reset();
+        fake.SetCallingThread(FakePlatform::kMainThread);
+    }
+    EXPECT_EQ(fake.LiveAtoms(), 0u) << "every atom reference goes with the unload";
+    EXPECT_EQ(fake.SinkWindows(), 0u) << "no window leads into the unloaded code";
+    EXPECT_EQ(fake.Registrations(), 2u) << "the window holds them until its thread pumps";
+    EXPECT_TRUE(fake.PressKey(platform::kModControl | platform::kModAlt, 116));
+    fake.PumpMessages();
+    EXPECT_EQ(fake.Registrations(), 0u);
+    EXPECT_EQ(fake.LiveWindows(), 0u);
+    EXPECT_EQ(fake.LayoutList(100).size(), 1u);
+
+    // Loaded again on the worker, it works there: its window is the worker's.
+    fake.SetCallingThread(kWorker);
+    {
+        std::string error;
+        auto library = PluginLibrary::Load("", error);
+        ASSERT_NE(library, nullptr);
+        Host plugin(library->Api());
+        plugin.Connect();
+        ASSERT_TRUE(plugin.Exec(1, {"Ctrl+Alt+F5", "A"}));
+        EXPECT_NE(plugin.Variable("A").value_or("0"), "0") << plugin.Variable("LastError").value_or("");
+        plugin.Subroutines = {"Sub"};
+        ASSERT_TRUE(plugin.Exec(8, {"Sub", "ID", ""}));
+        plugin.Events.clear();
+        ASSERT_TRUE(fake.PressKey(platform::kModControl | platform::kModAlt, 116));
+        fake.SetCallingThread(FakePlatform::kMainThread);
+        EXPECT_EQ(fake.PumpMessages(), 0) << "the main thread does not dispatch the worker's messages";
+        fake.SetCallingThread(kWorker);
+        EXPECT_EQ(fake.PumpMessages(), 1);
+        EXPECT_EQ(plugin.Events.size(), 5u) << "request 5, the id, request 5, GoSub, ClearVariables";
+    }
+    EXPECT_EQ(fake.Registrations(), 0u) << "unloaded on its own thread, at once";
+    EXPECT_EQ(fake.LiveWindows(), 0u);
+    EXPECT_EQ(fake.LiveAtoms(), 0u);
+    EXPECT_EQ(fake.ForeignFrees(), 0u);
+    platform::SetOs(nullptr);
+}
+
+// When the process ends, the system takes windows, hotkeys and memory back itself; the
+// global atoms would outlive the process, so they are the one thing released.
+TEST(LibraryLife, AtProcessEndOnlyTheAtomReferencesAreReleased) {
+    platform::FakePlatform fake;
+    fake.SetLayouts({platform::FakePlatform::Russian()}, platform::FakePlatform::Russian());
+    platform::SetOs(&fake);
+    std::string error;
+    auto library = PluginLibrary::Load("", error);
+    ASSERT_NE(library, nullptr);
+    {
+        Host plugin(library->Api());
+        plugin.Connect();
+        ASSERT_TRUE(plugin.Exec(1, {"Ctrl+Alt+F5", "A"}));
+        ASSERT_TRUE(plugin.Exec(1, {"Ctrl+Shift+F6", "B"}));
+    }
+    plugin::LibraryProcessEnd();
+    EXPECT_EQ(fake.LiveAtoms(), 0u);
+    EXPECT_EQ(fake.Registrations(), 2u) << "no call into the window system";
+    EXPECT_EQ(fake.LiveWindows(), 1u);
+    EXPECT_EQ(fake.LayoutUnloads(), 0u) << "no layout is unloaded";
+    library.reset();  // the shut-down has nothing left to run
+    EXPECT_EQ(fake.LiveWindows(), 1u);
+    EXPECT_EQ(fake.LayoutUnloads(), 0u);
     platform::SetOs(nullptr);
 }
 

@@ -36,7 +36,7 @@ public:
 private:
     PluginLibrary() = default;
     PluginApi api_;
-    void* module_ = nullptr;
+    [[maybe_unused]] void* module_ = nullptr;  // the DLL, in the Windows build
 };
 
 // The host's side of the operating system: the global allocator it shares with the

@@ -1,0 +1,67 @@
+// The hotkey text codec on any text, in both modes, under each layout and code page of
+// the fake: no crash, only values the codec can make, and texts that the codec formats
+// read back to the value they came from wherever the key's name is its own.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "hotkeys/UHotKeys.h"
+
+namespace tarvik::fuzz {
+namespace {
+
+using hotkeys::HotKeyToText;
+using hotkeys::HotKeyValue;
+using hotkeys::TextToHotKey;
+
+constexpr HotKeyValue kModifierBits =
+    hotkeys::kShiftBit | hotkeys::kCtrlBit | hotkeys::kAltBit | hotkeys::kWinBit;
+
+// Whether the bare name of a key reads back to that key alone, so that a formatted
+// text with it can be read back at all. Names that several keys share read back to
+// the lowest of them, and modifier names cannot be a main key.
+bool NameIsItsOwn(unsigned key, bool localized) {
+    const std::string name = HotKeyToText(key, localized);
+    return !name.empty() && TextToHotKey(name, localized) == key;
+}
+
+void Check(const std::string& text, bool localized) {
+    const HotKeyValue value = TextToHotKey(text, localized);
+    if (value == 0) {
+        return;
+    }
+    Require((value & ~(kModifierBits | 0xFFu)) == 0, "a value with bits outside the format");
+    const unsigned key = value & 0xFFu;
+    Require(key >= 8, "a key code below 8 from \"" + text + "\"");
+    if (!NameIsItsOwn(key, localized)) {
+        return;
+    }
+    const std::string formatted = HotKeyToText(value, localized);
+    Require(TextToHotKey(formatted, localized) == value,
+            "\"" + text + "\" gave " + std::to_string(value) + ", formatted \"" + formatted +
+                "\", which reads back as " + std::to_string(TextToHotKey(formatted, localized)));
+}
+
+}  // namespace
+}  // namespace tarvik::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tarvik;
+    FuzzedDataProvider input(data, size);
+    const auto setup = input.ConsumeIntegral<std::uint8_t>();
+    fuzz::FakeScope scope;
+    const platform::LayoutHandle layout = fuzz::LayoutOf(setup);
+    scope.fake.SetLayouts({layout}, layout);
+    scope.fake.SetAnsiCodePage(fuzz::CodePageOf(setup / 3));
+    hotkeys::HotKeysStartup();
+    const std::string text = input.ConsumeRemainingBytesAsString();
+    fuzz::Check(text, true);
+    fuzz::Check(text, false);
+    hotkeys::HotKeysShutdown();
+    fuzz::Require(scope.fake.LiveAtoms() == 0 && scope.fake.LiveBlocks() == 0,
+                  "the codec left an atom or a block behind");
+    fuzz::Require(scope.fake.LayoutList(100).size() == 1, "the codec left a layout loaded");
+    return 0;
+}
