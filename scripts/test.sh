@@ -51,6 +51,8 @@ source scripts/display.sh
 
 win="$root/build/win64/tests"
 run_suite wine-unit scripts/wine-run "$win/tarvik_unit_tests.exe"
+"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
+run_suite wine-unit-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_unit_tests.exe" --gtest_filter='KeyNameIndexOnTheSystem*'
 run_suite wine-conformance scripts/wine-run "$win/tarvik_conformance.exe"
 "$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1
 run_suite wine-conformance-ru env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$win/tarvik_conformance.exe"

@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "hotkeys/UKeyNameIndex.h"
 #include "base/UTextUtils.h"
 
 namespace tarvik::hotkeys {
@@ -166,10 +167,20 @@ std::array<ModifierWord, 4> ModifierWords() {
     }};
 }
 
+// How a parse looks names and words up: through the index of the active layout, or
+// name by name (the reference that the index must agree with).
+enum class LookUp { Indexed, Literal };
+
 // The registration flag of a modifier piece (already trimmed), or 0 when it names none.
-std::uint16_t ModifierFlag(const std::string& piece) {
+std::uint16_t ModifierFlag(const std::string& piece, LookUp lookUp) {
     if (piece.empty()) {
         return 0;  // never equal to a word that a layout left empty
+    }
+    if (lookUp == LookUp::Indexed) {
+        const int flag = KeyNameIndex().ModifierFlag(piece);
+        if (flag != TKeyNameIndex::kAskLiteral) {
+            return static_cast<std::uint16_t>(flag);
+        }
     }
     platform::Platform& os = Os();
     for (const ModifierWord& word : ModifierWords()) {
@@ -189,7 +200,13 @@ bool IsModifierWordExactly(const std::string& piece) {
 }
 
 // The first code from 8 to 255 whose bare key name equals the text, case ignored.
-unsigned LookUpKeyName(const std::string& name, bool localized) {
+unsigned LookUpKeyName(const std::string& name, bool localized, LookUp lookUp) {
+    if (lookUp == LookUp::Indexed) {
+        const int code = KeyNameIndex().Key(name);
+        if (code != TKeyNameIndex::kAskLiteral) {
+            return static_cast<unsigned>(code);
+        }
+    }
     platform::Platform& os = Os();
     for (unsigned code = kFirstLookupCode; code <= kLastLookupCode; ++code) {
         if (os.EqualIgnoreCase(HotKeyToText(code, localized), name)) {
@@ -199,7 +216,7 @@ unsigned LookUpKeyName(const std::string& name, bool localized) {
     return 0;
 }
 
-unsigned KeyOfPiece(const std::string& lastPiece, bool localized) {
+unsigned KeyOfPiece(const std::string& lastPiece, bool localized, LookUp lookUp) {
     std::string piece = base::Trim(lastPiece);
     if (piece.empty()) {
         // A blank key piece names nothing; without this it would match the first key
@@ -212,7 +229,7 @@ unsigned KeyOfPiece(const std::string& lastPiece, bool localized) {
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) {
             return static_cast<unsigned char>(c);
         }
-        return LookUpKeyName(piece, localized);
+        return LookUpKeyName(piece, localized, lookUp);
     }
     if (piece == "Num") {
         piece += " +";  // the keypad plus, whose own "+" the split consumed
@@ -220,7 +237,31 @@ unsigned KeyOfPiece(const std::string& lastPiece, bool localized) {
     if (IsModifierWordExactly(piece)) {
         return 0;  // a modifier cannot be the main key
     }
-    return LookUpKeyName(piece, localized);
+    return LookUpKeyName(piece, localized, lookUp);
+}
+
+HotKeyValue ParseHotKey(const std::string& text, bool localized, LookUp lookUp) {
+    const std::vector<std::string> pieces = SplitPieces(text);
+    if (pieces.empty()) {
+        return 0;
+    }
+    // The index holds the localized names only; the English mode asks name by name.
+    if (lookUp == LookUp::Indexed && (!localized || !KeyNameIndex().Prepare())) {
+        lookUp = LookUp::Literal;
+    }
+    std::uint16_t modifiers = 0;
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+        const std::uint16_t flag = ModifierFlag(base::Trim(pieces[i]), lookUp);
+        if (flag == 0) {
+            return 0;
+        }
+        modifiers = static_cast<std::uint16_t>(modifiers | flag);
+    }
+    const unsigned key = KeyOfPiece(pieces.back(), localized, lookUp);
+    if (key == 0) {
+        return 0;
+    }
+    return ComposeHotKey(modifiers, static_cast<std::uint16_t>(key));
 }
 
 std::string AtomName(HotKeyValue value) {
@@ -328,23 +369,11 @@ std::string HotKeyToText(HotKeyValue value, bool localized) {
 }
 
 HotKeyValue TextToHotKey(const std::string& text, bool localized) {
-    const std::vector<std::string> pieces = SplitPieces(text);
-    if (pieces.empty()) {
-        return 0;
-    }
-    std::uint16_t modifiers = 0;
-    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
-        const std::uint16_t flag = ModifierFlag(base::Trim(pieces[i]));
-        if (flag == 0) {
-            return 0;
-        }
-        modifiers = static_cast<std::uint16_t>(modifiers | flag);
-    }
-    const unsigned key = KeyOfPiece(pieces.back(), localized);
-    if (key == 0) {
-        return 0;
-    }
-    return ComposeHotKey(modifiers, static_cast<std::uint16_t>(key));
+    return ParseHotKey(text, localized, LookUp::Indexed);
+}
+
+HotKeyValue TextToHotKeyLiteral(const std::string& text, bool localized) {
+    return ParseHotKey(text, localized, LookUp::Literal);
 }
 
 bool ProbeHotKey(HotKeyValue value) {
@@ -360,6 +389,7 @@ const CodecState& Codec() {
 }
 
 void HotKeysStartup() {
+    KeyNameIndex().Clear();  // the words change, and the index holds them
     CodecState& state = State();
     state = CodecState{};
     state.ShiftName = HotKeyToText(16, true);
@@ -386,6 +416,7 @@ void HotKeysShutdown() {
     }
     state.EnglishLayout = nullptr;
     state.UnloadEnglishLayout = false;
+    KeyNameIndex().Clear();
     state.ShiftName.clear();
     state.CtrlName.clear();
     state.AltName.clear();

@@ -30,6 +30,9 @@ SplitKey SplitHotKey(HotKeyValue value);
 std::string HotKeyToText(HotKeyValue value, bool localized);
 // 0 when the text names no hotkey.
 HotKeyValue TextToHotKey(const std::string& text, bool localized);
+// The same parse with every name and modifier word compared one by one, as the
+// reference for the index that TextToHotKey uses.
+HotKeyValue TextToHotKeyLiteral(const std::string& text, bool localized);
 // True when the system granted a test registration of the combination just now.
 bool ProbeHotKey(HotKeyValue value);
 // Fixed English names of the browser, media and launch keys 166-183; empty otherwise.

@@ -802,6 +802,22 @@ bool FakePlatform::EqualIgnoreCase(const std::string& a, const std::string& b) {
     return state_->Equal(a, b);
 }
 
+bool FakePlatform::ComparisonKey(const std::string& text, std::string& key) {
+    key.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        key[i] = static_cast<char>(UpperByte(state_->codePage, static_cast<unsigned char>(text[i])));
+    }
+    return true;
+}
+
+std::uint32_t FakePlatform::UserLocale() {
+    return state_->codePage == 1251 ? 0x0419 : 0x0409;
+}
+
+unsigned FakePlatform::AnsiCodePage() {
+    return state_->codePage;
+}
+
 std::string FakePlatform::LoadText(unsigned id) {
     using resources::kStringTable;
     using resources::kStringTableSize;

@@ -43,6 +43,11 @@ public:
     void* GlobalFree(void* block) override;
     bool IsGlobalFixedBlock(const void* block) override;
     bool EqualIgnoreCase(const std::string& a, const std::string& b) override;
+    // The code page's upper-case bytes: equal exactly when EqualIgnoreCase says equal.
+    bool ComparisonKey(const std::string& text, std::string& key) override;
+    // 0x0419 under code page 1251, else 0x0409.
+    std::uint32_t UserLocale() override;
+    unsigned AnsiCodePage() override;  // the one SetAnsiCodePage staged
     std::string LoadText(unsigned id) override;
     WindowHandle ActiveWindow() override;
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,

@@ -85,6 +85,12 @@ public:
     // --- Locale ------------------------------------------------------------------------
     // CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, ...) == CSTR_EQUAL, whole texts.
     virtual bool EqualIgnoreCase(const std::string& a, const std::string& b) = 0;
+    // LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE): the text's sort
+    // key, bytes as the system gives them, into `key` (whose storage is reused). False,
+    // with `key` empty, when the system gives none. The text holds no NUL.
+    virtual bool ComparisonKey(const std::string& text, std::string& key) = 0;
+    virtual std::uint32_t UserLocale() = 0;  // GetUserDefaultLCID
+    virtual unsigned AnsiCodePage() = 0;     // GetACP
 
     // --- Resources -----------------------------------------------------------------------
     // An entry of the library's string table, converted to the ANSI code page; empty

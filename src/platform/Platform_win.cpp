@@ -179,6 +179,33 @@ public:
                               b.data(), Length(b)) == CSTR_EQUAL;
     }
 
+    bool ComparisonKey(const std::string& text, std::string& key) override {
+        constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE;
+        // An empty source length is refused; the empty text is passed NUL-terminated.
+        const char* source = text.empty() ? "" : text.data();
+        const int length = text.empty() ? -1 : Length(text);
+        constexpr std::size_t kFirstTry = 128;  // every key name's key fits
+        if (key.size() < kFirstTry) {
+            key.resize(kFirstTry);
+        }
+        int bytes = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, source, length, key.data(),
+                                 Length(key));
+        if (bytes == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+            bytes = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, source, length, nullptr, 0);
+            if (bytes > 0) {
+                key.resize(static_cast<std::size_t>(bytes));
+                bytes = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, source, length, key.data(),
+                                     bytes);
+            }
+        }
+        key.resize(bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
+        return bytes > 0;
+    }
+
+    std::uint32_t UserLocale() override { return GetUserDefaultLCID(); }
+
+    unsigned AnsiCodePage() override { return GetACP(); }
+
     std::string LoadText(unsigned id) override {
         // With no buffer, LoadStringW hands out the resource's own read-only text.
         const wchar_t* resource = nullptr;

@@ -25,6 +25,11 @@ public:
     bool EqualIgnoreCase(const std::string& a, const std::string& b) override {
         return os.EqualIgnoreCase(a, b);
     }
+    bool ComparisonKey(const std::string& text, std::string& key) override {
+        return os.ComparisonKey(text, key);
+    }
+    std::uint32_t UserLocale() override { return os.UserLocale(); }
+    unsigned AnsiCodePage() override { return os.AnsiCodePage(); }
     std::string LoadText(unsigned id) override { return os.LoadText(id); }
     WindowHandle ActiveWindow() override { return os.ActiveWindow(); }
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
