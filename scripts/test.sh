@@ -29,6 +29,11 @@ run_suite() {
   f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*, listed below.*/\1/p' "$log" | tail -n 1)
   s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
   p=${p:-0}; f=${f:-0}; s=${s:-0}
+  # A program that dies in a test never prints the closing count, and a crash under
+  # wine does not always show in the exit status.
+  if ! grep -qE '^\[==========\] [0-9]+ tests? from .* ran\.' "$log" && [ "$status" -eq 0 ]; then
+    status=1
+  fi
   if [ "$status" -ne 0 ] && [ "$f" -eq 0 ]; then
     echo "   $label exited with status $status without a verdict; last lines:"
     tail -n 20 "$log" | sed 's/^/   | /'

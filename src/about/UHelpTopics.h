@@ -2,17 +2,18 @@
 // registry and opened in the HTML Help viewer on one topic of its page.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "base/UFailure.h"
 
 namespace tarvik::about {
 
 // "HelpFile" is stored with a type that is not text. Carries the registry's own error
 // text, as the dialogs show it (UTF-16 on Windows).
-class TRegistryTypeError : public std::runtime_error {
+class TRegistryTypeError : public base::TFailure {
 public:
     explicit TRegistryTypeError(std::wstring text)
-        : std::runtime_error("registry value of the wrong type"), text_(std::move(text)) {}
+        : base::TFailure("registry value of the wrong type"), text_(std::move(text)) {}
     const std::wstring& Text() const noexcept { return text_; }
 
 private:

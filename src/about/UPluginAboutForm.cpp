@@ -1,10 +1,10 @@
 #include "about/UPluginAboutForm.h"
 
-#include <stdexcept>
 #include <utility>
 
 #include "about/UHelpTopics.h"
 #include "about/UJpegPicture.h"
+#include "base/UFailure.h"
 #include "platform/Platform.h"
 #include "plugin/UHostServices.h"
 #include "resources/ResourceIds.h"
@@ -179,7 +179,7 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
 TPluginAboutForm::TPluginAboutForm() : texts_(LoadAboutTexts()) {
     view_ = ui::CreateDialogView(BuildAboutSpec(texts_, DecodeAboutPicture()), *this);
     if (view_ == nullptr) {
-        throw std::runtime_error("the About box could not be created");
+        throw base::TFailure("the About box could not be created");
     }
 }
 

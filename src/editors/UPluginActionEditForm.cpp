@@ -1,8 +1,7 @@
 #include "editors/UPluginActionEditForm.h"
 
-#include <stdexcept>
-
 #include "about/UHelpTopics.h"
+#include "base/UFailure.h"
 #include "editors/UActionEditors.h"
 #include "editors/USubroutineFrame.h"
 #include "plugin/UHostServices.h"
@@ -79,7 +78,7 @@ TPluginActionEditForm::TPluginActionEditForm(const EditorRow& editor) : editor_(
     }
     view_ = ui::CreateDialogView(BuildSpec(), *this);
     if (view_ == nullptr) {
-        throw std::runtime_error("the dialog could not be created");
+        throw base::TFailure("the dialog could not be created");
     }
     for (auto& frame : frames_) {
         frame->Attach(*view_);
@@ -218,7 +217,7 @@ TFrame& TPluginActionEditForm::FrameOf(int parameter) {
             return *frames_[i];
         }
     }
-    throw std::out_of_range("no such parameter");
+    throw base::TFailure("no such parameter");
 }
 
 std::string TPluginActionEditForm::FieldText(int parameter) {

@@ -180,11 +180,20 @@ std::int32_t Exec(const Exports& dll, std::int32_t number, std::vector<std::stri
     return dll.ExecAction(number, array.data());
 }
 
-// The DLL's hidden window: a message-only window of its class made by its module.
+// The DLL's hidden window: a message-only window of this thread whose window procedure
+// lies inside the DLL's image.
 HWND HiddenWindowOf(HMODULE module) {
     HWND window = nullptr;
-    while ((window = FindWindowExA(HWND_MESSAGE, window, "TarvikHiddenWindow", nullptr)) != nullptr) {
-        if (reinterpret_cast<HMODULE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)) == module) {
+    while ((window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr) {
+        if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+            continue;
+        }
+        HMODULE owner = nullptr;
+        const auto procedure = reinterpret_cast<LPCSTR>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+        if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               procedure, &owner) != FALSE &&
+            owner == module) {
             return window;
         }
     }

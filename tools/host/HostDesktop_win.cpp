@@ -6,7 +6,6 @@
 #include <atomic>
 #include <fstream>
 #include <string>
-#include <thread>
 
 namespace tarvik::host {
 
@@ -90,20 +89,19 @@ HostWindow::~HostWindow() {
     }
 }
 
+// A thread of the system's own: the shipping build's runtime has no std::thread.
 struct DialogWatcher::Worker {
+    DialogWatch watch;
+    HWND hostWindow = nullptr;
+    DWORD threadId = 0;
     std::atomic<bool> stop{false};
-    std::thread thread;
-};
+    HANDLE thread = nullptr;
 
-DialogWatcher::DialogWatcher(const DialogWatch& watch, void* hostWindow)
-    : worker_(std::make_unique<Worker>()) {
-    const DWORD threadId = GetCurrentThreadId();
-    Worker* worker = worker_.get();
-    worker->thread = std::thread([watch, hostWindow, threadId, worker] {
+    void Run() const {
         // One dialog after another, for as long as the watcher lives.
-        while (!worker->stop) {
-            FoundDialog found{static_cast<HWND>(hostWindow), nullptr};
-            while (!worker->stop && found.dialog == nullptr) {
+        while (!stop) {
+            FoundDialog found{hostWindow, nullptr};
+            while (!stop && found.dialog == nullptr) {
                 EnumThreadWindows(threadId, FindDialog, reinterpret_cast<LPARAM>(&found));
                 if (found.dialog == nullptr) {
                     Sleep(50);
@@ -122,10 +120,10 @@ DialogWatcher::DialogWatcher(const DialogWatch& watch, void* hostWindow)
             if (watch.close == DialogWatch::Close::None) {
                 return;
             }
-            for (int waited = 0; waited < watch.afterMilliseconds && !worker->stop; waited += 50) {
+            for (int waited = 0; waited < watch.afterMilliseconds && !stop; waited += 50) {
                 Sleep(50);
             }
-            if (worker->stop) {
+            if (stop) {
                 return;
             }
             const bool clicked =
@@ -135,17 +133,31 @@ DialogWatcher::DialogWatcher(const DialogWatch& watch, void* hostWindow)
             if (!clicked) {
                 PostMessageW(found.dialog, WM_CLOSE, 0, 0);
             }
-            while (!worker->stop && IsWindow(found.dialog)) {
+            while (!stop && IsWindow(found.dialog)) {
                 Sleep(50);
             }
         }
-    });
+    }
+
+    static DWORD WINAPI Start(LPVOID self) {
+        static_cast<const Worker*>(self)->Run();
+        return 0;
+    }
+};
+
+DialogWatcher::DialogWatcher(const DialogWatch& watch, void* hostWindow)
+    : worker_(std::make_unique<Worker>()) {
+    worker_->watch = watch;
+    worker_->hostWindow = static_cast<HWND>(hostWindow);
+    worker_->threadId = GetCurrentThreadId();
+    worker_->thread = CreateThread(nullptr, 0, Worker::Start, worker_.get(), 0, nullptr);
 }
 
 DialogWatcher::~DialogWatcher() {
     worker_->stop = true;
-    if (worker_->thread.joinable()) {
-        worker_->thread.join();
+    if (worker_->thread != nullptr) {
+        WaitForSingleObject(worker_->thread, INFINITE);
+        CloseHandle(worker_->thread);
     }
 }
 
