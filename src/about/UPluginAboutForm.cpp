@@ -43,27 +43,6 @@ std::wstring Format(const std::wstring& format, const std::wstring& first,
     return text;
 }
 
-ui::PaintRow Label(ui::Rect rect, std::wstring text, ui::FontRole font, ui::Colour colour) {
-    ui::PaintRow row;
-    row.kind = ui::PaintKind::Label;
-    row.rect = rect;
-    row.text = std::move(text);
-    row.font = font;
-    row.fill = colour;
-    return row;
-}
-
-ui::ControlRow Control(ui::ControlKind kind, int id, ui::Rect rect, std::wstring text,
-                       ui::FontRole font) {
-    ui::ControlRow row;
-    row.kind = kind;
-    row.id = id;
-    row.rect = rect;
-    row.text = std::move(text);
-    row.font = font;
-    return row;
-}
-
 // The picture stored in the library, decoded; empty when it is missing or damaged.
 std::shared_ptr<const ui::PixelPicture> DecodeAboutPicture() {
     auto picture = std::make_shared<ui::PixelPicture>();
@@ -112,13 +91,8 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
 
     // Back to front: the white band, the picture, the notice; the framed box and what
     // it holds.
-    ui::PaintRow band;  // ShapeLeft
-    band.kind = ui::PaintKind::Rectangle;
-    band.rect = {0, 0, 166, kAboutClientHeight};
-    band.fill = kWhite;
-    band.outline = ui::kButtonFace;
-    band.outlineWidth = 1;
-    spec.painted.push_back(band);
+    spec.painted.push_back(  // ShapeLeft
+        ui::ShapeRow(ui::PaintKind::Rectangle, {0, 0, 166, kAboutClientHeight}, kWhite, ui::kButtonFace, 1));
 
     ui::PaintRow image;  // imgLeft
     image.kind = ui::PaintKind::Pixels;
@@ -126,7 +100,7 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
     image.pixels = std::move(picture);
     spec.painted.push_back(image);
 
-    ui::PaintRow notice = Label({0, 355, 166, 11}, texts.notice, ui::FontRole::Small, ui::kGrey);
+    ui::PaintRow notice = ui::LabelRow({0, 355, 166, 11}, texts.notice, ui::FontRole::Small, ui::kGrey);
     notice.centred = true;
     spec.painted.push_back(notice);
 
@@ -135,27 +109,23 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
     frame.rect = kGroupBox;
     spec.painted.push_back(frame);
 
-    ui::PaintRow icon;  // PluginIcon
-    icon.kind = ui::PaintKind::Icon;
-    icon.rect = InGroup(15, 13, 32, 32);
-    icon.resource = TARVIK_RES_MAINICON;
-    spec.painted.push_back(icon);
+    spec.painted.push_back(ui::IconRow(InGroup(15, 13, 32, 32), TARVIK_RES_MAINICON));  // PluginIcon
 
-    spec.painted.push_back(Label(InGroup(59, 16, 0, 0), texts.nameVersion, ui::FontRole::Heading, ui::kBlack));
-    spec.painted.push_back(Label(InGroup(180, 22, 130, 16), texts.releaseDate, ui::FontRole::Italic, ui::kBlack));
+    spec.painted.push_back(ui::LabelRow(InGroup(59, 16, 0, 0), texts.nameVersion, ui::FontRole::Heading, ui::kBlack));
+    spec.painted.push_back(ui::LabelRow(InGroup(180, 22, 130, 16), texts.releaseDate, ui::FontRole::Italic, ui::kBlack));
     if (credits) {  // lbThirdparty
-        spec.painted.push_back(Label(InGroup(15, 126, 0, 0), texts.thirdpartyLabel, ui::FontRole::Bold, ui::kBlack));
+        spec.painted.push_back(ui::LabelRow(InGroup(15, 126, 0, 0), texts.thirdpartyLabel, ui::FontRole::Bold, ui::kBlack));
     }
 
     // The windows: links and memos are never tab stops; OK, then Help.
     for (const auto& [id, top, text] : {std::tuple<int, int, const std::wstring&>{kAboutWebsite, 264, texts.website},
                                         std::tuple<int, int, const std::wstring&>{kAboutEmail, 283, texts.support}}) {
-        ui::ControlRow link = Control(ui::ControlKind::Link, id, {0, top, 166, 13}, text, ui::FontRole::Link);
+        ui::ControlRow link = ui::Control(ui::ControlKind::Link, id, {0, top, 166, 13}, text, ui::FontRole::Link);
         link.background = kWhite;
         link.textColour = kLinkBlue;
         spec.controls.push_back(link);
     }
-    ui::ControlRow hint = Control(ui::ControlKind::Memo, kAboutHint,
+    ui::ControlRow hint = ui::Control(ui::ControlKind::Memo, kAboutHint,
                                   InGroup(15, 55, 329, credits ? 65 : kHintHeightWithoutCredits),
                                   texts.description, ui::FontRole::Field);
     hint.textColour = ui::kWindowText;
@@ -167,12 +137,12 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
     thirdparty.visible = credits;
     spec.controls.push_back(thirdparty);
 
-    ui::ControlRow ok = Control(ui::ControlKind::Button, kAboutOk, InGroup(188, 341, 75, 25), texts.ok,
+    ui::ControlRow ok = ui::Control(ui::ControlKind::Button, kAboutOk, InGroup(188, 341, 75, 25), texts.ok,
                                 ui::FontRole::Field);
     ok.isDefault = true;
     spec.controls.push_back(ok);
     spec.controls.push_back(
-        Control(ui::ControlKind::Button, kAboutHelp, InGroup(269, 341, 75, 25), texts.help, ui::FontRole::Field));
+        ui::Control(ui::ControlKind::Button, kAboutHelp, InGroup(269, 341, 75, 25), texts.help, ui::FontRole::Field));
     return spec;
 }
 

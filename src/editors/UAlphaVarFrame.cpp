@@ -11,13 +11,8 @@ using platform::Os;
 
 // One row per component: the frame as designed, and as every editor of this library
 // places it (widened to 362, the field to 300, the variables button moved).
-struct Component {
-    const char* name;
-    ui::Rect designed;
-    ui::Rect placed;
-};
 enum : std::size_t { kBackground, kCaption, kField, kVariables, kSeparator, kObjects, kFiles };
-const Component kComponents[] = {
+const FrameComponent kComponents[] = {
     {"lbBackground", {3, 3, 296, 58}, {3, 3, 358, 58}},
     {"lbVariable", {12, 9, 0, 0}, {12, 9, 0, 0}},
     {"edVariable", {13, 35, 173, 22}, {13, 35, 300, 22}},
@@ -39,46 +34,32 @@ void TFrame::PickInto(int kind) {
     View().FocusAndSelectAll(field);
 }
 
+void TFrame::AddPanel(ui::DialogSpec& spec, ui::Rect background, ui::Rect caption) const {
+    spec.painted.push_back(ui::PictureRow(background, TARVIK_RES_PANEL));
+    spec.painted.push_back(ui::LabelRow(caption, Os().LoadWideText(placement_.captionId),
+                                        ui::FontRole::Label, ui::kWindowText));
+}
+
+ui::ControlRow TFrame::PickerButton(int id, ui::Rect rect, const char* glyph, unsigned hint,
+                                    ui::Colour background) const {
+    ui::ControlRow button = ui::Control(ui::ControlKind::FlatButton, placement_.firstId + id, rect, L"",
+                                        ui::FontRole::Field);
+    button.glyph = glyph;
+    button.hint = Os().LoadWideText(hint);
+    button.background = background;
+    return button;
+}
+
 void TAlphaVarFrame::AddComponents(ui::DialogSpec& spec) const {
     const bool placed = placement_.pickersOnly;
-    auto rect = [&](std::size_t index) {
-        const ui::Rect& r = placed ? kComponents[index].placed : kComponents[index].designed;
-        return At(r.left, r.top, r.width, r.height);
-    };
-    ui::PaintRow fill;
-    fill.kind = ui::PaintKind::Fill;
-    fill.rect = placement_.rect;
-    fill.fill = kColour;
-    spec.painted.push_back(fill);
-
-    ui::PaintRow background;
-    background.kind = ui::PaintKind::Picture;
-    background.rect = rect(kBackground);
-    background.resource = TARVIK_RES_PANEL;
-    spec.painted.push_back(background);
-
-    ui::PaintRow caption;
-    caption.kind = ui::PaintKind::Label;
-    caption.rect = rect(kCaption);
-    caption.text = Os().LoadWideText(placement_.captionId);
-    caption.font = ui::FontRole::Label;
-    caption.fill = ui::kWindowText;
-    spec.painted.push_back(caption);
-
+    auto rect = [&](std::size_t index) { return Place(kComponents[index]); };
+    spec.painted.push_back(ui::FillRow(placement_.rect, kColour));
+    AddPanel(spec, rect(kBackground), rect(kCaption));
     if (!placed) {
-        ui::PaintRow separator;
-        separator.kind = ui::PaintKind::Picture;
-        separator.rect = rect(kSeparator);
-        separator.resource = TARVIK_RES_SEPARATOR;
-        spec.painted.push_back(separator);
+        spec.painted.push_back(ui::PictureRow(rect(kSeparator), TARVIK_RES_SEPARATOR));
     }
-
-    ui::ControlRow field;
-    field.kind = ui::ControlKind::Edit;
-    field.id = placement_.firstId + kEdVariable;
-    field.rect = rect(kField);
-    field.font = ui::FontRole::Field;
-    spec.controls.push_back(field);
+    spec.controls.push_back(
+        ui::Control(ui::ControlKind::Edit, placement_.firstId + kEdVariable, rect(kField), L"", ui::FontRole::Field));
 
     struct Picker {
         std::size_t component;
@@ -92,13 +73,7 @@ void TAlphaVarFrame::AddComponents(ui::DialogSpec& spec) const {
         {kFiles, kBtnFiles, TARVIK_RES_GLYPH_FILES, resources::IDS_EDIT_HINT_FILES},
     };
     for (const Picker& picker : pickers) {
-        ui::ControlRow button;
-        button.kind = ui::ControlKind::FlatButton;
-        button.id = placement_.firstId + picker.id;
-        button.rect = rect(picker.component);
-        button.glyph = picker.glyph;
-        button.hint = Os().LoadWideText(picker.hint);
-        button.background = kColour;
+        ui::ControlRow button = PickerButton(picker.id, rect(picker.component), picker.glyph, picker.hint, kColour);
         button.visible = !placed || picker.id == kBtnVariables;
         spec.controls.push_back(button);
     }

@@ -20,6 +20,14 @@ struct FramePlacement {
     bool pickersOnly;    // only the variables button is visible
 };
 
+// One component of a frame: where it was designed, and where the editors of this library
+// place it when the frame is widened.
+struct FrameComponent {
+    const char* name;
+    ui::Rect designed;
+    ui::Rect placed;
+};
+
 class TFrame {
 public:
     explicit TFrame(const FramePlacement& placement) : placement_(placement) {}
@@ -39,13 +47,20 @@ public:
     const FramePlacement& Placement() const { return placement_; }
 
 protected:
-    ui::Rect At(int left, int top, int width, int height) const {
-        return ui::Rect{placement_.rect.left + left, placement_.rect.top + top, width, height};
+    // The component's rectangle in the dialog, as this frame is placed.
+    ui::Rect Place(const FrameComponent& component) const {
+        const ui::Rect& r = placement_.pickersOnly ? component.placed : component.designed;
+        return ui::Rect{placement_.rect.left + r.left, placement_.rect.top + r.top, r.width, r.height};
     }
     // The field's text from the host's picker of this kind, started on its current text;
     // an empty answer leaves the field unchanged. The field ends focused, all selected.
     void PickInto(int kind);
     ui::DialogView& View() const { return *view_; }
+    // The panel picture behind the frame and the parameter's caption on it.
+    void AddPanel(ui::DialogSpec& spec, ui::Rect background, ui::Rect caption) const;
+    // A flat button of this frame with one of the glyphs; the hint is kept, never shown.
+    ui::ControlRow PickerButton(int id, ui::Rect rect, const char* glyph, unsigned hint,
+                                ui::Colour background) const;
 
     FramePlacement placement_;
     ui::DialogView* view_ = nullptr;

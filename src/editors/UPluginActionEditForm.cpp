@@ -1,5 +1,7 @@
 #include "editors/UPluginActionEditForm.h"
 
+#include <utility>
+
 #include "about/UHelpTopics.h"
 #include "base/UFailure.h"
 #include "editors/UActionEditors.h"
@@ -108,68 +110,30 @@ ui::DialogSpec TPluginActionEditForm::BuildSpec() {
         return ui::Rect{c.left, top + c.belowTitle, width, c.height};
     };
 
-    ui::PaintRow titleTab;
-    titleTab.kind = ui::PaintKind::RoundRect;
-    titleTab.rect = placed(kSpTitulo);
-    titleTab.fill = kTitleFill;
-    titleTab.outline = kTitleOutline;
-    titleTab.outlineWidth = kTitleOutlineWidth;
-    spec.painted.push_back(titleTab);
+    spec.painted.push_back(ui::ShapeRow(ui::PaintKind::RoundRect, placed(kSpTitulo), kTitleFill,
+                                        kTitleOutline, kTitleOutlineWidth));
+    spec.painted.push_back(ui::ShapeRow(ui::PaintKind::Rectangle, placed(kSpDescripcion),
+                                        kDescriptionFill, kDescriptionOutline,
+                                        kDescriptionOutlineWidth));
+    spec.painted.push_back(ui::PictureRow(placed(kImgTitulo), TARVIK_RES_TITULO, true));
+    spec.painted.push_back(ui::LabelRow(placed(kLbActionName), actionName_, ui::FontRole::LabelAnsi, ui::kBlack));
 
-    ui::PaintRow description;
-    description.kind = ui::PaintKind::Rectangle;
-    description.rect = placed(kSpDescripcion);
-    description.fill = kDescriptionFill;
-    description.outline = kDescriptionOutline;
-    description.outlineWidth = kDescriptionOutlineWidth;
-    spec.painted.push_back(description);
-
-    ui::PaintRow picture;
-    picture.kind = ui::PaintKind::Picture;
-    picture.rect = placed(kImgTitulo);
-    picture.resource = TARVIK_RES_TITULO;
-    picture.transparent = true;
-    spec.painted.push_back(picture);
-
-    ui::PaintRow name;
-    name.kind = ui::PaintKind::Label;
-    name.rect = placed(kLbActionName);
-    name.text = actionName_;
-    name.font = ui::FontRole::LabelAnsi;
-    name.fill = ui::kBlack;
-    spec.painted.push_back(name);
-
-    ui::PaintRow descriptionText;
-    descriptionText.kind = ui::PaintKind::Label;
-    descriptionText.rect = placed(kLbActionDesc);
-    descriptionText.text = Os().LoadWideText(editor_.descriptionId);
+    std::wstring description = Os().LoadWideText(editor_.descriptionId);
     if (editor_.returnsTruth) {
-        descriptionText.text += L"\n" + Os().LoadWideText(resources::IDS_EDIT_RETURNS_TRUE);
+        description += L"\n" + Os().LoadWideText(resources::IDS_EDIT_RETURNS_TRUE);
     }
-    descriptionText.font = ui::FontRole::Label;
-    descriptionText.fill = ui::kWindowText;
+    ui::PaintRow descriptionText =
+        ui::LabelRow(placed(kLbActionDesc), std::move(description), ui::FontRole::Label, ui::kWindowText);
     descriptionText.wordWrap = true;
-    spec.painted.push_back(descriptionText);
+    spec.painted.push_back(std::move(descriptionText));
 
-    ui::PaintRow icon;
-    icon.kind = ui::PaintKind::Icon;
-    icon.rect = placed(kPluginIcon);
-    icon.resource = TARVIK_RES_MAINICON;
-    spec.painted.push_back(icon);
-
-    ui::PaintRow pluginName;
-    pluginName.kind = ui::PaintKind::Label;
-    pluginName.rect = placed(kLbPluginName);
-    pluginName.text = Format(Os().LoadWideText(resources::IDS_EDIT_PLUGIN_FORMAT),
-                             Os().LoadWideText(resources::IDS_PLUGIN_NAME));
-    pluginName.font = ui::FontRole::Dialog;
-    pluginName.fill = ui::kGrey;
-    spec.painted.push_back(pluginName);
-
-    ui::PaintRow notice = pluginName;
-    notice.rect = placed(kLbNotice);
-    notice.text = Os().LoadWideText(resources::IDS_EDIT_NOTICE);
-    spec.painted.push_back(notice);
+    spec.painted.push_back(ui::IconRow(placed(kPluginIcon), TARVIK_RES_MAINICON));
+    spec.painted.push_back(ui::LabelRow(placed(kLbPluginName),
+                                        Format(Os().LoadWideText(resources::IDS_EDIT_PLUGIN_FORMAT),
+                                               Os().LoadWideText(resources::IDS_PLUGIN_NAME)),
+                                        ui::FontRole::Dialog, ui::kGrey));
+    spec.painted.push_back(ui::LabelRow(placed(kLbNotice), Os().LoadWideText(resources::IDS_EDIT_NOTICE),
+                                        ui::FontRole::Dialog, ui::kGrey));
 
     // The frames: each one's components, in tab order (top to bottom).
     for (const auto& frame : frames_) {
@@ -187,14 +151,11 @@ ui::DialogSpec TPluginActionEditForm::BuildSpec() {
                               {kBtnHelpRow, kBtnHelp, resources::IDS_EDIT_HELP}};
     std::vector<ui::ControlRow> rows(3);
     for (std::size_t i = 0; i < 3; ++i) {
-        ui::ControlRow& row = rows[i];
-        row.kind = ui::ControlKind::Button;
-        row.id = buttons[i].id;
-        row.rect = placed(buttons[i].row);
-        row.rect.left = editor_.buttonLefts[i];
-        row.text = Os().LoadWideText(buttons[i].captionId);
-        row.font = ui::FontRole::Field;
-        row.isDefault = buttons[i].id == kBtnOk;
+        ui::Rect rect = placed(buttons[i].row);
+        rect.left = editor_.buttonLefts[i];
+        rows[i] = ui::Control(ui::ControlKind::Button, buttons[i].id, rect,
+                              Os().LoadWideText(buttons[i].captionId), ui::FontRole::Field);
+        rows[i].isDefault = buttons[i].id == kBtnOk;
     }
     for (int order = 0; order < 8; ++order) {
         for (std::size_t i = 0; i < 3; ++i) {

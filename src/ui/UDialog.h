@@ -121,6 +121,15 @@ struct ControlRow {
     Colour textColour = kWindowText;  // Link, Memo
 };
 
+// The rows the dialogs use most; the rarer fields are set on the result.
+PaintRow FillRow(Rect rect, Colour colour);
+// kind: Rectangle or RoundRect.
+PaintRow ShapeRow(PaintKind kind, Rect rect, Colour fill, Colour outline, int outlineWidth);
+PaintRow PictureRow(Rect rect, const char* resource, bool transparent = false);
+PaintRow IconRow(Rect rect, const char* resource);
+PaintRow LabelRow(Rect rect, std::wstring text, FontRole font, Colour colour);
+ControlRow Control(ControlKind kind, int id, Rect rect, std::wstring text, FontRole font);
+
 struct DialogSpec {
     std::wstring caption;
     int clientWidth = 0;
