@@ -7,25 +7,12 @@
 #include <sstream>
 
 #include "ConformanceStage.h"
+#include "support/ShownText.h"
 
 namespace tarvik::conformance {
 namespace {
 
-// A text with its bytes above 0x7E in hex, for failure messages.
-std::string Shown(const std::string& text) {
-    std::ostringstream out;
-    out << '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F) {
-            out << c;
-        } else {
-            out << "\\x" << std::hex << static_cast<unsigned>(byte) << std::dec;
-        }
-    }
-    out << '"';
-    return out.str();
-}
+using test_support::Shown;
 
 // Letter case flipped for the ASCII letters and the code page's own letters.
 std::string FlipCase(const std::string& text, unsigned codePage, bool toUpper) {

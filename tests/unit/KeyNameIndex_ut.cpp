@@ -13,26 +13,14 @@
 #include "hotkeys/UHotKeys.h"
 #include "hotkeys/UKeyNameIndex.h"
 #include "platform/FakePlatform.h"
+#include "support/ShownText.h"
 
 namespace tarvik::hotkeys {
 namespace {
 
 using platform::FakePlatform;
+using test_support::Shown;
 using platform::LayoutHandle;
-
-std::string Shown(const std::string& text) {
-    std::ostringstream out;
-    out << '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F) {
-            out << c;
-        } else {
-            out << "\\x" << std::hex << static_cast<unsigned>(byte) << std::dec;
-        }
-    }
-    return out.str() + '"';
-}
 
 // Flips the case of about half the letters: ASCII ones and the code page's own.
 std::string RandomCase(const std::string& text, unsigned codePage, std::mt19937& random) {
