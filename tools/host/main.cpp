@@ -120,6 +120,10 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
+#if defined(_WIN32) && defined(__i386__)
+    system::OnCallingConventionFault(
+        [](const std::string& fault) { std::cerr << "calling convention: " << fault << std::endl; });
+#endif
     auto library = PluginLibrary::Load(options.dll, error);
     if (library == nullptr) {
         std::cerr << "cannot load " << options.dll << ": " << error << std::endl;
