@@ -26,6 +26,12 @@ std::string ExamplePath(const std::string& name) {
     return drive + TARVIK_EXAMPLES_DIR + "/" + name;
 }
 
+// A script, or one line of it, and what the player says about it.
+struct ScriptError {
+    const char* text;
+    const char* error;
+};
+
 class ScriptPlayerTest : public test_support::LinkedPluginTest {
 protected:
     std::ostringstream out;
@@ -52,10 +58,7 @@ TEST_F(ScriptPlayerTest, TheExamplePublicationPrintsTheTypicalRoadWithWindowsKey
 }
 
 TEST_F(ScriptPlayerTest, BadScriptsAreRefusedWithTheirLineAndWhatIsWrong) {
-    const struct {
-        const char* script;
-        const char* error;
-    } cases[] = {
+    const ScriptError cases[] = {
         {"TarvikAdd \"Ctrl+A", "line 1: the quote before Ctrl+A is not closed"},
         {"TarvikAdd \"Ctrl+Alt+F5 \"HK\"", "line 1: the text \"Ctrl+Alt+F5 \" runs into HK\" without a space"},
         {"print \"a\" \"b\"c", "line 1: the text \"b\" runs into c without a space"},
@@ -70,8 +73,8 @@ TEST_F(ScriptPlayerTest, BadScriptsAreRefusedWithTheirLineAndWhatIsWrong) {
     for (const auto& c : cases) {
         ScriptPlayer player(*plugin, out);
         std::string error;
-        EXPECT_FALSE(player.Load(c.script, error)) << c.script;
-        EXPECT_NE(error.find(c.error), std::string::npos) << c.script << "\n  said: " << error;
+        EXPECT_FALSE(player.Load(c.text, error)) << c.text;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.text << "\n  said: " << error;
     }
 }
 
@@ -94,10 +97,7 @@ TEST_F(ScriptPlayerTest, AQuoteInsideATextIsWrittenTwiceAndCommasMaySeparateArgu
 // Every statement is checked against the plug-in's catalogue before anything runs, also
 // inside subroutines; running anyway skips and reports the same statements.
 TEST_F(ScriptPlayerTest, StatementsThePlugInOrTheHostCannotRunAreNamedWithTheirLine) {
-    const struct {
-        const char* line;
-        const char* error;
-    } cases[] = {
+    const ScriptError cases[] = {
         {"TarvikAd \"Ctrl+Alt+F5\" \"HK\"", "unknown command TarvikAd; did you mean TarvikAdd?"},
         {"tarvikadd \"Ctrl+Alt+F5\" \"HK\"", "unknown command tarvikadd; did you mean TarvikAdd?"},
         {"TarvikIsAvialable \"Ctrl+Alt+F5\" \"F\"", "did you mean TarvikIsAvailable?"},
@@ -122,7 +122,7 @@ TEST_F(ScriptPlayerTest, StatementsThePlugInOrTheHostCannotRunAreNamedWithTheirL
     const auto lineOf = [](std::size_t index) { return index == 0 ? 2 : static_cast<int>(index) + 3; };
     std::string script = "sub OnHotkey\n";
     for (const auto& c : cases) {
-        script += std::string(c.line) + (&c == &cases[0] ? "\nend\n" : "\n");
+        script += std::string(c.text) + (&c == &cases[0] ? "\nend\n" : "\n");
     }
     ScriptPlayer player(*plugin, out);
     std::string error;
@@ -137,7 +137,7 @@ TEST_F(ScriptPlayerTest, StatementsThePlugInOrTheHostCannotRunAreNamedWithTheirL
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_NE(lineSaying(lineOf(i)).find(cases[i].error), std::string::npos)
-            << cases[i].line << "\n  said:\n" << error;
+            << cases[i].text << "\n  said:\n" << error;
     }
     EXPECT_EQ(lineSaying(7), "line 7: unknown command NoSuchCommand") << "nothing is near enough to suggest";
     plugin->Events.clear();
