@@ -77,16 +77,19 @@ const OptionForm kOptions[] = {
      }},
     {"--after", "MS", "how long a dialog stays open before --close closes it (default 1500)",
      [](Options& o, const std::string& v) {
+         if (!IsNumber(v) || v.size() > 7) {
+             return "a number of milliseconds, not " + v;
+         }
          o.watch.afterMilliseconds = std::atoi(v.c_str());
-         return IsNumber(v) && v.size() <= 7 ? std::string() : "a number of milliseconds, not " + v;
+         return std::string();
      }},
     {"--ready-file", "PATH", "writes \"left top right bottom\" of each dialog there once it shows",
      [](Options& o, const std::string& v) { o.watch.readyFile = v; return std::string(); }},
     {"--edit", "N [TEXT...]",
      "opens the editor of command N with these parameter texts (--null: a null slot); the last option",
      [](Options& o, const std::string& v) {
-         o.edit = std::atoi(v.c_str());
-         return IsNumber(v) && v.size() <= 9 && o.edit > 0 ? std::string() : "a command number, not " + v;
+         o.edit = IsNumber(v) && v.size() <= 9 ? std::atoi(v.c_str()) : 0;
+         return o.edit > 0 ? std::string() : "a command number, not " + v;
      }},
     {"--about", "", "opens the plug-in's About box",
      [](Options& o, const std::string&) { o.about = true; return std::string(); }},
