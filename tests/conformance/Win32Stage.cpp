@@ -70,11 +70,7 @@ private:
 };
 
 std::string HolderPath() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    folder.erase(folder.find_last_of("\\/") + 1);
-    return folder + "tarvik-holder.exe";
+    return std::string("Z:") + TARVIK_HOLDER_PATH;
 }
 
 WORD ModifierKey(unsigned flag) {
