@@ -15,6 +15,7 @@
 
 #include "platform/FakePlatform.h"
 #include "plugin/UPluginTypes.h"
+#include "TarvikVersion.h"
 #include "resources/Strings.h"
 
 namespace {
@@ -220,6 +221,18 @@ TEST_F(HelpFileTest, TellsTheAuthorEveryResultAndErrorText) {
                              "Missing help file: maybe you need a plugin reinstallation?"}) {
         EXPECT_NE(page.find(text), std::string::npos) << text;
     }
+}
+
+TEST_F(HelpFileTest, NamesTheVersionTheAboutBoxShows) {
+    std::string aboutVersion;
+    for (unsigned i = 0; i < tarvik::resources::kStringTableSize; ++i) {
+        if (tarvik::resources::kStringTable[i].id == tarvik::resources::IDS_PLUGIN_VERSION) {
+            aboutVersion = tarvik::resources::kStringTable[i].text;
+        }
+    }
+    EXPECT_EQ(aboutVersion, TARVIK_VERSION_TEXT) << "the About box and the project disagree";
+    EXPECT_NE(page.find(ToCp1251("Версия ") + TARVIK_VERSION_TEXT), std::string::npos);
+    EXPECT_EQ(page.find("@PROJECT_"), std::string::npos) << "a placeholder left unfilled";
 }
 
 TEST_F(HelpFileTest, CreditsTheComponentsTheLibraryShips) {
