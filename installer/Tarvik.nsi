@@ -78,8 +78,8 @@ VIAddVersionKey /LANG=1049 "OriginalFilename" "Tarvik-setup.exe"
 
 !insertmacro MUI_LANGUAGE "Russian"
 
-LangString FileHeld ${LANG_RUSSIAN} "Не удаётся записать файл$\r$\n$0$\r$\n$\r$\nВероятно, Lumora запущена и держит плагин (или открыта его справка). Закройте её и нажмите $\"Повтор$\"; $\"Отмена$\" прерывает установку."
-LangString FileHeldUninstall ${LANG_RUSSIAN} "Не удаётся удалить файл$\r$\n$0$\r$\n$\r$\nВероятно, Lumora запущена и держит плагин (или открыта его справка). Закройте её и нажмите $\"Повтор$\"; $\"Отмена$\" прерывает удаление."
+LangString FileHeld ${LANG_RUSSIAN} "Не удаётся записать файл$\r$\n$0$\r$\n$\r$\nВероятно, Lumora запущена и держит плагин (или открыта его справка). Закройте её и повторите попытку; отмена прерывает установку."
+LangString FileHeldUninstall ${LANG_RUSSIAN} "Не удаётся удалить файл$\r$\n$0$\r$\n$\r$\nВероятно, Lumora запущена и держит плагин (или открыта его справка). Закройте её и повторите попытку; отмена прерывает удаление."
 
 ; Puts one file into $INSTDIR under NAME; while it cannot be written (a running host
 ; holds the plug-in), asks to retry or cancel. Silently, cancel.

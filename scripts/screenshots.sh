@@ -90,6 +90,8 @@ next_page() { xdotool key Return; sleep "${1:-1.5}"; }
 shoot_installer() {
   local saved_prefix=$WINEPREFIX
   export WINEPREFIX="$work/installer-prefix"
+  # A Russian system: the message boxes' buttons are Russian too.
+  export TARVIK_LOCALE=ru_RU.UTF-8
   local setup="$root/dist/win64/Tarvik-setup.exe" id
   local folder="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Lumora\\Plugins"
   scripts/wine-run cmd /c exit >/dev/null 2>&1 || true  # the prefix and its fonts
@@ -131,6 +133,7 @@ shoot_installer() {
   snap Uninstall-2-files "$id"; next_page
   "$wineserver" -w >/dev/null 2>&1 || true
   export WINEPREFIX=$saved_prefix
+  unset TARVIK_LOCALE
 }
 
 wanted=("$@")
