@@ -425,6 +425,15 @@ TEST_P(DllImageTest, DllAndInstallerCarryTheVersionTheAboutBoxShows) {
         EXPECT_NE(value("FileDescription").find("\u043B\u0430\u0433\u0438\u043D"), std::string::npos)
             << value("FileDescription");
     }
+
+    // The installer runs as the user who starts it: elevated, it would write the help
+    // file's location into the administrator's registry.
+    const auto resources = PeImage(files[1].path).Resources();
+    const auto manifest = std::find_if(resources.begin(), resources.end(),
+                                       [](const PeImage::Resource& r) { return r.type == 24; });
+    ASSERT_NE(manifest, resources.end()) << "the installer has no manifest";
+    const std::string text(manifest->data.begin(), manifest->data.end());
+    EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, DllImageTest,
