@@ -291,6 +291,12 @@ TEST(Installer, InstallsUpgradesMovesAndUninstallsForTheRunningUser) {
     EXPECT_FALSE(KeyExists(kHelpKey, HKEY_LOCAL_MACHINE));
     EXPECT_EQ(ReadText(kUninstallKey, "UninstallString", type),
               "\"" + folder + "\\uninstall.exe\"");
+    // Windows' list of programs shows the size of what was written, in kilobytes.
+    DWORD estimated = 0, estimatedSize = sizeof estimated;
+    RegGetValueA(HKEY_CURRENT_USER, kUninstallKey, "EstimatedSize", RRF_RT_REG_DWORD, nullptr, &estimated,
+                 &estimatedSize);
+    EXPECT_GE(estimated, (plugin.size() + help.size()) / 1024);
+    EXPECT_LE(estimated, (plugin.size() + help.size()) / 1024 + 2);
 
     // An upgrade while a host holds the plug-in: refused, nothing replaced, no skip.
     WriteFile(folder + "\\TarvikD.lmp", "an older plug-in");
