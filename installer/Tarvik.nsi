@@ -165,17 +165,16 @@ LangString FileHeldUninstall ${LANG_RUSSIAN} "Не удаётся удалить
 !macroend
 
 Section "Tarvik"
-  ; An upgrade into another folder moves the copy: the old one goes first.
-  ReadRegStr $1 HKCU "${HELP_KEY}" "InstallDir"
-  ReadRegStr $2 HKCU "${HELP_KEY}" "CreatedFolder"
-  ${If} $1 != ""
-  ${AndIf} $1 != $INSTDIR
-    !insertmacro RemoveCopy "$(FileHeld)"
-    StrCpy $2 ""
-  ${EndIf}
+  ; The copy installed so far, if any: its folder and the outermost folder it made.
+  ReadRegStr $7 HKCU "${HELP_KEY}" "InstallDir"
+  ReadRegStr $8 HKCU "${HELP_KEY}" "CreatedFolder"
 
   ; The outermost folder this installation makes, for the uninstaller; an upgrade in
   ; place keeps the one its first installation recorded.
+  StrCpy $2 ""
+  ${If} $7 == $INSTDIR
+    StrCpy $2 $8
+  ${EndIf}
   StrCpy $3 "$INSTDIR"
   ${DoUntil} ${FileExists} "$3\*.*"
     StrCpy $2 "$3"
@@ -210,6 +209,15 @@ Section "Tarvik"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ; An upgrade into another folder moves the copy: the old one goes once the new one is
+  ; in place and registered, so a cancel leaves one working copy.
+  ${If} $7 != ""
+  ${AndIf} $7 != $INSTDIR
+    StrCpy $1 $7
+    StrCpy $2 $8
+    !insertmacro RemoveCopy "$(FileHeld)"
+  ${EndIf}
 SectionEnd
 
 Section "Uninstall"
