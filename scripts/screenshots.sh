@@ -3,13 +3,17 @@
 # as the host does while an author edits a script, and photographs it:
 # docs/screenshots/<command>.png with the Western code page and <command>-ru.png with
 # the Russian one (code page 1251; the parameters then hold Cyrillic variable names).
-# Pass dialog names (TarvikAdd ... tvOnKeyPress, About) to photograph only those.
+# Then it walks the 64-bit installer's pages in a fresh prefix, Enter on each, and
+# photographs them: docs/screenshots/Installer-*.png, the question it asks while a host
+# holds the plug-in, and the uninstaller's pages (Uninstall-*.png).
+# Pass dialog names (TarvikAdd ... tvOnKeyPress, About, Installer) to photograph only those.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
 
 scripts/setup.sh
-[ -f dist/win64/TarvikD.lmp ] && [ -f dist/win64/tarvik-host.exe ] || scripts/build.sh win64
+[ -f dist/win64/TarvikD.lmp ] && [ -f dist/win64/tarvik-host.exe ] && [ -f dist/win64/Tarvik-setup.exe ] ||
+  scripts/build.sh win64
 source scripts/display.sh
 
 shots="$root/docs/screenshots"
@@ -61,6 +65,77 @@ shoot() {
   echo "screenshots: $(basename "$out") ($((right - left)) x $((bottom - top)))"
 }
 
+# The X window of a top-level Wine window whose caption begins with $1, other than $2.
+window_named() {
+  xwininfo -root -tree -display "$DISPLAY" | grep -F "\"$1" | awk '{print $1}' | grep -v -x -F "${2:-none}" | head -n 1
+}
+
+# Waits up to 30 s for such a window and prints its id.
+wait_window() {
+  local id="" waited=0
+  while [ -z "$id" ] && [ $waited -lt 300 ]; do
+    id=$(window_named "$@"); [ -n "$id" ] || sleep 0.1; waited=$((waited + 1))
+  done
+  [ -n "$id" ] && echo "$id"
+}
+
+snap() {
+  xwd -id "$2" -silent -display "$DISPLAY" | /usr/bin/convert xwd:- "$shots/$1.png"
+  echo "screenshots: $1.png"
+}
+
+# Enter on the page in front, then a moment for the next one to be drawn.
+next_page() { xdotool key Return; sleep "${1:-1.5}"; }
+
+shoot_installer() {
+  local saved_prefix=$WINEPREFIX
+  export WINEPREFIX="$work/installer-prefix"
+  # A Russian system: the message boxes' buttons are Russian too.
+  export TARVIK_LOCALE=ru_RU.UTF-8
+  local setup="$root/dist/win64/Tarvik-setup.exe" id
+  local folder="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Lumora\\Plugins"
+  scripts/wine-run cmd /c exit >/dev/null 2>&1 || true  # the prefix and its fonts
+  scripts/wine-run "$setup" >/dev/null 2>&1 &
+  local installer=$!
+  id=$(wait_window "Tarvik 1.2") || { echo "screenshots: the installer shows no window"; return 1; }
+  sleep 1.5
+  snap Installer-1-welcome "$id"; next_page
+  snap Installer-2-folder "$id"; next_page 4
+  snap Installer-3-files "$id"; next_page
+  snap Installer-4-finish "$id"; next_page
+  wait $installer || true
+
+  # Again, while a host has the installed plug-in loaded: the file cannot be replaced.
+  local ready="$work/ready"
+  rm -f "$ready"
+  scripts/wine-run dist/win64/tarvik-host.exe --dll "$folder\\TarvikD.lmp" --close ok --after 60000 \
+    --ready-file "Z:$ready" --about >/dev/null 2>&1 &
+  local host=$! waited=0
+  while [ ! -s "$ready" ] && [ $waited -lt 300 ]; do sleep 0.1; waited=$((waited + 1)); done
+  scripts/wine-run "$setup" >/dev/null 2>&1 &
+  installer=$!
+  id=$(wait_window "Tarvik 1.2") || return 1
+  sleep 1.5; next_page; next_page 3
+  local question
+  if question=$(wait_window "Tarvik 1.2" "$id"); then
+    snap Installer-5-plugin-held "$question"
+  else
+    echo "screenshots: no question while the plug-in is held"; status=1
+  fi
+  xdotool key Escape; sleep 1.5   # cancel: the installation stops
+  "$wineserver" -k >/dev/null 2>&1 || true
+  wait $installer $host 2>/dev/null || true
+
+  scripts/wine-run "$folder\\uninstall.exe" >/dev/null 2>&1 &
+  id=$(wait_window "Tarvik 1.2") || { echo "screenshots: the uninstaller shows no window"; return 1; }
+  sleep 1.5
+  snap Uninstall-1-confirm "$id"; next_page 4
+  snap Uninstall-2-files "$id"; next_page
+  "$wineserver" -w >/dev/null 2>&1 || true
+  export WINEPREFIX=$saved_prefix
+  unset TARVIK_LOCALE
+}
+
 wanted=("$@")
 status=0
 for row in "${dialogs[@]}"; do
@@ -87,4 +162,7 @@ for row in "${dialogs[@]}"; do
     "$wineserver" -k >/dev/null 2>&1 || true
   done
 done
+if [ ${#wanted[@]} -eq 0 ] || [[ " ${wanted[*]} " =~ " Installer " ]]; then
+  shoot_installer || status=1
+fi
 exit $status

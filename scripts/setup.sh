@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
           wine64 xvfb xauth
-          fonts-wine fonts-liberation imagemagick x11-apps x11-utils
+          fonts-wine fonts-liberation imagemagick x11-apps x11-utils xdotool
           fp-utils nsis p7zip-full
           clang libclang-rt-dev)
 # libjpeg: Debian's build for the native tests, and the tools that unpack its source

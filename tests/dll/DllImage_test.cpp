@@ -1,5 +1,6 @@
-// Reads the built DLLs as files: what they export and what they import is the binary
-// contract a host relies on, whatever the compiler did with names and runtimes.
+// Reads the built DLLs and installers as files: what the DLLs export and import is the
+// binary contract a host relies on, whatever the compiler did with names and runtimes;
+// the version resources are what Explorer, installers and support staff read.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,11 +9,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "TarvikVersion.h"
 #include "resources/ResourceIds.h"
+#include "resources/Strings.h"
 
 namespace {
 
@@ -71,10 +75,12 @@ public:
     struct Resource {
         std::uint32_t type = 0;
         std::string name;  // empty for a numbered resource
+        std::uint32_t id = 0;  // of a numbered resource
+        std::uint32_t language = 0;  // its first language
         std::vector<unsigned char> data;  // of its first language
     };
 
-    // The named resources at the second level of the resource tree, by type number.
+    // The resources at the second level of the resource tree, by type number.
     std::vector<Resource> Resources() const {
         std::vector<Resource> found;
         const std::uint32_t root = Offset(U32(directories_ + 16));
@@ -101,6 +107,8 @@ public:
                     for (std::uint32_t c = 0; c < U16(at); ++c) {
                         resource.name += static_cast<char>(U16(at + 2 + 2 * c));
                     }
+                } else {
+                    resource.id = nameField;
                 }
                 if ((nameOffset & 0x80000000u) == 0) {
                     continue;
@@ -109,6 +117,7 @@ public:
                 if (languages.empty() || (languages[0].second & 0x80000000u) != 0) {
                     continue;
                 }
+                resource.language = languages[0].first;
                 const std::uint32_t entry = root + languages[0].second;
                 const std::uint32_t data = Offset(U32(entry));
                 const std::uint32_t size = U32(entry + 4);
@@ -158,6 +167,120 @@ private:
     std::uint16_t machine_ = 0;
     bool valid_ = false;
 };
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// UTF-16 code units (of the basic plane) as UTF-8.
+std::string Utf8(const std::vector<std::uint16_t>& units) {
+    std::string out;
+    for (const std::uint16_t unit : units) {
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out += static_cast<char>(0xC0 | unit >> 6);
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | unit >> 12);
+            out += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return out;
+}
+
+// A version resource: its fixed numbers, the string tables by their key ("041904B0")
+// with their texts in UTF-8, and the translations it declares.
+struct VersionInfo {
+    std::uint32_t fileMs = 0, fileLs = 0, productMs = 0, productLs = 0;
+    std::map<std::string, std::map<std::string, std::string>> tables;
+    std::vector<std::uint32_t> translations;  // language in the low word, code page high
+};
+
+VersionInfo ReadVersion(const std::vector<unsigned char>& data) {
+    const auto u16 = [&](std::size_t at) -> std::uint16_t {
+        return at + 2 <= data.size() ? static_cast<std::uint16_t>(data[at] | data[at + 1] << 8) : 0;
+    };
+    const auto u32 = [&](std::size_t at) -> std::uint32_t {
+        return static_cast<std::uint32_t>(u16(at)) | static_cast<std::uint32_t>(u16(at + 2)) << 16;
+    };
+    const auto align = [](std::size_t at) { return (at + 3) & ~std::size_t{3}; };
+    // One node: length, value length, type (1 text), key; then the value and children.
+    struct Node {
+        std::string key;
+        std::size_t value = 0, valueEnd = 0, children = 0, end = 0;
+    };
+    const auto text = [&](std::size_t at, std::size_t end) {
+        std::vector<std::uint16_t> units;
+        for (; at + 2 <= end && u16(at) != 0; at += 2) units.push_back(u16(at));
+        return Utf8(units);
+    };
+    const auto node = [&](std::size_t at) {
+        Node n;
+        n.end = std::min(data.size(), at + std::max<std::size_t>(u16(at), 6));
+        n.key = text(at + 6, n.end);
+        n.value = align(at + 6 + 2 * (n.key.size() + 1));
+        n.valueEnd = std::min(n.end, n.value + u16(at + 2) * (u16(at + 4) == 1 ? 2u : 1u));
+        n.children = align(n.valueEnd);
+        return n;
+    };
+    const auto children = [&](const Node& parent) {
+        std::vector<Node> list;
+        for (std::size_t at = parent.children; at + 6 <= parent.end && u16(at) != 0;
+             at = align(list.back().end)) {
+            list.push_back(node(at));
+        }
+        return list;
+    };
+
+    VersionInfo info;
+    const Node root = node(0);
+    if (root.key != "VS_VERSION_INFO" || u32(root.value) != 0xFEEF04BDu) {
+        return info;
+    }
+    info.fileMs = u32(root.value + 8);
+    info.fileLs = u32(root.value + 12);
+    info.productMs = u32(root.value + 16);
+    info.productLs = u32(root.value + 20);
+    for (const Node& block : children(root)) {
+        for (const Node& table : children(block)) {
+            if (block.key == "StringFileInfo") {
+                for (const Node& entry : children(table)) {
+                    info.tables[Upper(table.key)][entry.key] = text(entry.value, entry.end);
+                }
+            } else if (block.key == "VarFileInfo" && table.key == "Translation") {
+                for (std::size_t at = table.value; at + 4 <= table.valueEnd; at += 4) {
+                    info.translations.push_back(u32(at));
+                }
+            }
+        }
+    }
+    return info;
+}
+
+// Text `id` of a string-table resource, in UTF-8: entry id % 16 of block id / 16 + 1.
+std::string StringResource(const std::vector<PeImage::Resource>& resources, unsigned id) {
+    for (const auto& r : resources) {
+        if (r.type != 6 || r.id != id / 16 + 1) continue;
+        std::size_t at = 0;
+        for (unsigned entry = 0; entry < 16 && at + 2 <= r.data.size(); ++entry) {
+            const std::size_t length = r.data[at] | r.data[at + 1] << 8;
+            at += 2;
+            if (entry == id % 16) {
+                std::vector<std::uint16_t> units;
+                for (std::size_t c = 0; c < length && at + 2 * c + 2 <= r.data.size(); ++c) {
+                    units.push_back(static_cast<std::uint16_t>(r.data[at + 2 * c] | r.data[at + 2 * c + 1] << 8));
+                }
+                return Utf8(units);
+            }
+            at += 2 * length;
+        }
+    }
+    return {};
+}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -248,6 +371,69 @@ TEST_P(DllImageTest, PrintsItsSize) {
         // The shipping budget, dialogs and picture decoder included.
         EXPECT_LE(image.FileSize(), 400u * 1024u);
     }
+}
+
+// The DLL and the installer beside it name the one version the project declares, the
+// one the About box shows from the string table, and the maker its notice names, in a
+// Russian table of Unicode texts.
+TEST_P(DllImageTest, DllAndInstallerCarryTheVersionTheAboutBoxShows) {
+    const std::string dll = GetParam().path;
+    const PeImage image(dll);
+    ASSERT_TRUE(image.Valid()) << dll;
+    const auto strings = image.Resources();
+    const std::string aboutVersion = StringResource(strings, tarvik::resources::IDS_PLUGIN_VERSION);
+    const std::string notice = StringResource(strings, tarvik::resources::IDS_EDIT_NOTICE);
+    EXPECT_EQ(aboutVersion, TARVIK_VERSION_TEXT) << "the About box and the project disagree";
+    EXPECT_EQ(StringResource(strings, tarvik::resources::IDS_PLUGIN_NAME), "Tarvik");
+    ASSERT_EQ(notice.rfind("\u00A9 ", 0), 0u) << notice;
+    const std::string maker = notice.substr(std::string("\u00A9 ").size());
+
+    const struct {
+        std::string path, originalName;
+    } files[] = {{dll, "TarvikD.lmp"},
+                 {dll.substr(0, dll.find_last_of('/') + 1) + "Tarvik-setup.exe", "Tarvik-setup.exe"}};
+    const std::uint32_t numbers = TARVIK_VERSION_MAJOR << 16 | TARVIK_VERSION_MINOR;
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.path);
+        const PeImage pe(file.path);
+        ASSERT_TRUE(pe.Valid());
+        const auto resources = pe.Resources();
+        const auto version = std::find_if(resources.begin(), resources.end(),
+                                          [](const PeImage::Resource& r) { return r.type == 16 && r.id == 1; });
+        ASSERT_NE(version, resources.end()) << "no version resource";
+        EXPECT_EQ(version->language, 0x0419u);
+        const VersionInfo info = ReadVersion(version->data);
+        EXPECT_EQ(info.fileMs, numbers);
+        EXPECT_EQ(info.fileLs, 0u);
+        EXPECT_EQ(info.productMs, numbers);
+        EXPECT_EQ(info.productLs, 0u);
+        EXPECT_EQ(info.translations, std::vector<std::uint32_t>{1200u << 16 | 0x0419u});
+        ASSERT_EQ(info.tables.size(), 1u);
+        const auto& table = info.tables.begin()->second;
+        EXPECT_EQ(info.tables.begin()->first, "041904B0");
+        const auto value = [&](const char* key) {
+            const auto found = table.find(key);
+            return found == table.end() ? std::string("(none)") : found->second;
+        };
+        EXPECT_EQ(value("FileVersion"), aboutVersion);
+        EXPECT_EQ(value("ProductVersion"), aboutVersion);
+        EXPECT_EQ(value("ProductName"), "Tarvik");
+        EXPECT_EQ(value("CompanyName"), maker);
+        EXPECT_EQ(value("LegalCopyright"), notice);
+        EXPECT_EQ(value("OriginalFilename"), file.originalName);
+        // Russian, in Unicode: Cyrillic read back as written.
+        EXPECT_NE(value("FileDescription").find("\u043B\u0430\u0433\u0438\u043D"), std::string::npos)
+            << value("FileDescription");
+    }
+
+    // The installer runs as the user who starts it: elevated, it would write the help
+    // file's location into the administrator's registry.
+    const auto resources = PeImage(files[1].path).Resources();
+    const auto manifest = std::find_if(resources.begin(), resources.end(),
+                                       [](const PeImage::Resource& r) { return r.type == 24; });
+    ASSERT_NE(manifest, resources.end()) << "the installer has no manifest";
+    const std::string text(manifest->data.begin(), manifest->data.end());
+    EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, DllImageTest,

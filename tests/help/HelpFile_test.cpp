@@ -21,6 +21,7 @@
 #include "hotkeys/UHotKeys.h"
 #include "platform/FakePlatform.h"
 #include "plugin/UPluginTypes.h"
+#include "TarvikVersion.h"
 #include "resources/Strings.h"
 
 namespace {
@@ -435,6 +436,17 @@ TEST_F(HelpFileTest, EveryKeyNameOfTheReferenceSelectsItsCode) {
     EXPECT_EQ(columns[1][111].name, "Num /");
     EXPECT_EQ(columns[0][144].name, "Num Lock");
     EXPECT_EQ(columns[1][81].name, "\xC9");  // the key Q types Й
+
+TEST_F(HelpFileTest, NamesTheVersionTheAboutBoxShows) {
+    std::string aboutVersion;
+    for (unsigned i = 0; i < tarvik::resources::kStringTableSize; ++i) {
+        if (tarvik::resources::kStringTable[i].id == tarvik::resources::IDS_PLUGIN_VERSION) {
+            aboutVersion = tarvik::resources::kStringTable[i].text;
+        }
+    }
+    EXPECT_EQ(aboutVersion, TARVIK_VERSION_TEXT) << "the About box and the project disagree";
+    EXPECT_NE(page.find(ToCp1251("Версия ") + TARVIK_VERSION_TEXT), std::string::npos);
+    EXPECT_EQ(page.find("@PROJECT_"), std::string::npos) << "a placeholder left unfilled";
 }
 
 TEST_F(HelpFileTest, CreditsTheComponentsTheLibraryShips) {
