@@ -19,24 +19,13 @@ namespace {
 const wchar_t kCaption[] = L"О плагине Tarvik";
 const char kHelpKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
 
-// WM_HELP messages that reached the host's windows.
-int hostHelpMessages = 0;
-
-LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_HELP) {
-        ++hostHelpMessages;
-        return TRUE;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 // A visible, active top-level window of the test's thread: the host's window; and a
 // second top-level window of the thread, the host's tool palette.
 class HostWindow {
 public:
     HostWindow() {
         WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = HostProcedure;
+        windowClass.lpfnWndProc = HostWindowProcedure;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"TarvikAboutTestHost";
         RegisterClassW(&windowClass);

@@ -19,18 +19,6 @@ namespace {
 
 const wchar_t kHostClass[] = L"TarvikTestHostWindow";
 const wchar_t kPaletteClass[] = L"TarvikTestHostPalette";
-
-// WM_HELP messages that reached the host's windows: a host that opens its own help on
-// them would show a second help window beside ours.
-int hostHelpMessages = 0;
-
-LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_HELP) {
-        ++hostHelpMessages;
-        return TRUE;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 const char kHelpKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
 
 struct Box {
@@ -227,7 +215,7 @@ protected:
         PluginFixture::SetUp();
         WNDCLASSEXW description{};
         description.cbSize = sizeof(description);
-        description.lpfnWndProc = HostProcedure;
+        description.lpfnWndProc = HostWindowProcedure;
         description.hInstance = GetModuleHandleW(nullptr);
         description.lpszClassName = kHostClass;
         RegisterClassExW(&description);
