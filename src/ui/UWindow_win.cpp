@@ -43,13 +43,13 @@ void ReleaseDialogClass() noexcept {
 class DisabledThreadWindows {
 public:
     DisabledThreadWindows(HWND dialog, HWND owner) noexcept : dialog_(dialog) {
+        // The owner even when it is hidden. Out of memory, fewer windows are disabled;
+        // the dialog still runs.
         try {
-            windows_.reserve(16);
             if (owner != nullptr && owner != dialog && IsWindowEnabled(owner)) {
                 windows_.push_back(owner);
             }
         } catch (...) {
-            // Without memory the owner alone is disabled below, as far as it got in.
         }
         EnumThreadWindows(GetCurrentThreadId(), &DisabledThreadWindows::Collect,
                           reinterpret_cast<LPARAM>(this));
