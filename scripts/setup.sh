@@ -30,6 +30,18 @@ if ! apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package: libjpeg-tu
   $as_root apt-get update -qq
 fi
 
+# 32-bit Wine beside wine64 runs the shipping i686 plug-in, its test programs and the x86
+# installer. Where the kernel cannot execute i386 code the package still installs; the
+# test script then skips the 32-bit layers.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root=""
+  [ "$(id -u)" -eq 0 ] || as_root=sudo
+  echo "setup: adding the i386 architecture for 32-bit Wine"
+  $as_root dpkg --add-architecture i386
+  $as_root apt-get update -qq
+fi
+packages+=(wine32:i386)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -65,12 +65,6 @@ std::string UpperCaseAscii(std::string text) {
     return text;
 }
 
-// Page Up, Page Down, End, Home, the arrows, Insert and Delete sit on the extended
-// block, so their name query needs bit 24 or it names the keypad twin.
-bool IsExtendedKey(unsigned key) {
-    return (key >= 33 && key <= 40) || key == 45 || key == 46;
-}
-
 std::int32_t KeyNameArgument(unsigned scanCode, unsigned key) {
     std::uint32_t argument = (scanCode & 0xFFFFu) << 16;
     if (IsExtendedKey(key)) {

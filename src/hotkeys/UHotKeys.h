@@ -25,6 +25,17 @@ struct SplitKey {
     std::uint16_t key;        // virtual-key code, 0-255
 };
 
+// Keys whose scan code is shared with another key and told apart by the E0 prefix, so
+// that their name query needs bit 24: Page Up, Page Down, End, Home, the arrows, Insert
+// and Delete (else the keypad's twin is named), the Windows and application keys, the
+// keypad's divide key (else the main keyboard's "/") and Num Lock (else "Pause").
+constexpr bool IsExtendedKey(unsigned key) {
+    constexpr unsigned kLeftWindows = 91, kRightWindows = 92, kApplication = 93;
+    constexpr unsigned kDivide = 111, kNumLock = 144;
+    return (key >= 33 && key <= 40) || key == 45 || key == 46 || key == kLeftWindows ||
+           key == kRightWindows || key == kApplication || key == kDivide || key == kNumLock;
+}
+
 HotKeyValue ComposeHotKey(std::uint16_t modifiers, std::uint16_t key);
 SplitKey SplitHotKey(HotKeyValue value);
 std::string HotKeyToText(HotKeyValue value, bool localized);

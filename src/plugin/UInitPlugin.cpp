@@ -22,6 +22,8 @@ extern "C" void TARVIK_CALL lmInitPlugIn(std::uintptr_t /*host*/, char** name, c
     });
 }
 
+// No argument of the host's notification is documented or read, so none is declared: a
+// guessed count would make this stdcall entry pop words the host may never have pushed.
 extern "C" void TARVIK_CALL lmMessage(void) {}
 
 // The About box, owned by the host's active window, shown modally and destroyed before

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hotkeys/UHotKeys.h"
 #include "platform/Platform.h"
 
 namespace tarvik::conformance {
@@ -77,13 +78,13 @@ class HiddenWindowConformance : public PlatformConformance {};
 class KeyboardConformance : public PlatformConformance {};
 
 // A key's name as the library asks for it: its scan code under the active layout, with
-// the extended bit for the navigation keys that share scan codes with the keypad.
+// the extended bit for the keys that share scan codes with others (the library's list).
 inline std::string KeyName(platform::Platform& os, unsigned code) {
     const unsigned scan = os.MapVirtualKeyCode(code, platform::kMapVkToVsc);
     if (scan == 0) {
         return {};
     }
-    const bool extended = (code >= 33 && code <= 40) || code == 45 || code == 46;
+    const bool extended = hotkeys::IsExtendedKey(code);
     return os.KeyNameText(static_cast<std::int32_t>(scan << 16 | (extended ? 1u << 24 : 0)));
 }
 

@@ -22,8 +22,9 @@ TEST(FakeWindowsModel, UsEnglishLayoutNamesKeysAsWindowsDoes) {
     FakePlatform os;
     const std::pair<unsigned, const char*> names[] = {
         {17, "Ctrl"}, {107, "Num +"}, {12, "Num 5"}, {33, "Page Up"}, {46, "Delete"},
-        {19, "Pause"}, {'A', "A"}, {222, "'"}, {111, "/"}, {175, "B"}, {170, ""},
-        {124, ""}, {7, ""},
+        {19, "Pause"}, {'A', "A"}, {222, "'"}, {111, "Num /"}, {191, "/"}, {175, "B"},
+        {170, ""}, {124, ""}, {7, ""}, {144, "Num Lock"}, {91, "Left Windows"},
+        {92, "Right Windows"}, {93, "Application"},
     };
     for (const auto& [code, name] : names) {
         EXPECT_EQ(KeyName(os, code), name) << code;
@@ -49,7 +50,8 @@ TEST(FakeWindowsModel, GermanLayoutSwapsYAndZAndNamesKeysInGerman) {
         {13, "EINGABE"}, {32, "LEER"}, {33, "BILD-NACH-OBEN"}, {36, "POS1"},
         {46, "ENTF"}, {96, "0 (ZEHNERTASTATUR)"}, {107, "+ (ZEHNERTASTATUR)"},
         {186, "\xDC"}, {192, "\xD6"}, {219, "\xDF"}, {220, "ZIRKUMFLEX"}, {221, "AKUT"},
-        {'Z', "Z"},
+        {'Z', "Z"}, {111, "/ (ZEHNERTASTATUR)"}, {144, "NUM-FESTSTELL"},
+        {91, "LINKE WINDOWS"}, {92, "RECHTE WINDOWS"}, {93, "ANWENDUNG"},
     };
     for (const auto& [code, name] : names) {
         EXPECT_EQ(KeyName(os, code), name) << code;
@@ -68,6 +70,9 @@ TEST(FakeWindowsModel, RussianLayoutNamesCharacterKeysByTheirCyrillicLetter) {
     EXPECT_EQ(KeyName(os, '5'), "5");
     EXPECT_EQ(KeyName(os, 17), "Ctrl");
     EXPECT_EQ(KeyName(os, 33), "Page Up");
+    EXPECT_EQ(KeyName(os, 111), "Num /");
+    EXPECT_EQ(KeyName(os, 144), "Num Lock");
+    EXPECT_EQ(KeyName(os, 93), "Application");
     os.SetAnsiCodePage(1252);
     EXPECT_EQ(KeyName(os, 'A'), "?");
 }

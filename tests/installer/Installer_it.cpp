@@ -18,6 +18,8 @@
 #include "PluginApi.h"
 #include "about/UHelpTopics.h"
 #include "platform/Platform.h"
+#include "support/CallingConventionFaults.h"
+#include "support/ThreadWindows.h"
 
 namespace {
 
@@ -110,25 +112,11 @@ void PumpFor(DWORD milliseconds) {
 
 // The first visible top-level window of the thread other than `except`.
 HWND ThreadDialog(DWORD thread, HWND except) {
-    struct Search {
-        HWND except;
-        HWND found;
-    } search{except, nullptr};
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            char name[64] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (window != s->except && IsWindowVisible(window) &&
-                std::string(name) != "HH Parent") {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return tarvik::testing_support::FirstThreadWindow(thread, [except](HWND window) {
+        char name[64] = {};
+        GetClassNameA(window, name, sizeof name);
+        return window != except && IsWindowVisible(window) && std::string(name) != "HH Parent";
+    });
 }
 
 struct F1Outcome {

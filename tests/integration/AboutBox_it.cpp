@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "IntegrationSupport.h"
+#include "support/ThreadWindows.h"
 
 namespace tarvik::integration {
 namespace {
@@ -97,20 +98,8 @@ std::wstring TextOf(HWND window) {
 // The visible window of `thread` with the About box's caption, waiting up to 5 s.
 HWND FindBox(DWORD thread) {
     for (int attempt = 0; attempt < 250; ++attempt) {
-        HWND found = nullptr;
-        struct Search {
-            HWND* found;
-        } search{&found};
-        EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM context) -> BOOL {
-                if (IsWindowVisible(window) && TextOf(window) == kCaption) {
-                    *reinterpret_cast<Search*>(context)->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        const HWND found = testing_support::FirstThreadWindow(
+            thread, [](HWND window) { return IsWindowVisible(window) && TextOf(window) == kCaption; });
         if (found != nullptr) {
             return found;
         }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "IntegrationSupport.h"
+#include "support/ThreadWindows.h"
 
 namespace tarvik::integration {
 namespace {
@@ -141,43 +142,18 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds = 3000) {
     return done();
 }
 
-struct FindContext {
-    HWND host;
-    HWND found;
-};
-
 // The dialog: a visible top-level window of the host's thread other than its own.
 HWND FindDialog(DWORD thread, HWND host) {
-    FindContext context{host, nullptr};
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* c = reinterpret_cast<FindContext*>(param);
-            if (window != c->host && IsWindowVisible(window) && GetParent(window) == c->host &&
-                ClassOf(window) != L"#32770" && ClassOf(window) != kPaletteClass) {
-                c->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&context));
-    return context.found;
+    return testing_support::FirstThreadWindow(thread, [host](HWND window) {
+        return window != host && IsWindowVisible(window) && GetParent(window) == host &&
+               ClassOf(window) != L"#32770" && ClassOf(window) != kPaletteClass;
+    });
 }
 
 // A message box or other #32770 window of the thread.
 HWND FindMessageBox(DWORD thread) {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM param) -> BOOL {
-            if (IsWindowVisible(window) && ClassOf(window) == L"#32770") {
-                *reinterpret_cast<HWND*>(param) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    return testing_support::FirstThreadWindow(
+        thread, [](HWND window) { return IsWindowVisible(window) && ClassOf(window) == L"#32770"; });
 }
 
 struct User {

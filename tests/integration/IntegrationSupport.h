@@ -12,6 +12,7 @@
 
 #include "Host.h"
 #include "PluginApi.h"
+#include "support/CallingConventionFaults.h"
 
 namespace tarvik::integration {
 

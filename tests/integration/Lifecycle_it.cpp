@@ -225,6 +225,24 @@ TEST_F(BoundaryIt, TenThousandRegistrationsLeaveNoAtomAndNoCombinationHeld) {
     }
 }
 
+#if defined(__i386__)
+// The host's stdcall check itself: a function that pops its own arguments leaves the stack
+// where it was, one that leaves them to the caller (cdecl) is caught, and so is a call
+// that pushes more words than the callee pops.
+std::int32_t __stdcall PopsTwo(std::int32_t a, std::int32_t b) { return a + b; }
+std::int32_t __cdecl PopsNone(std::int32_t a, std::int32_t b) { return a + b; }
+
+TEST(CallingConventionIt, TheHostsStackCheckCatchesACalleeThatPopsTheWrongCount) {
+    std::int32_t moved = -1;
+    EXPECT_EQ(host::system::CallStdcallChecked(reinterpret_cast<const void*>(&PopsTwo), {2, 3}, moved), 5u);
+    EXPECT_EQ(moved, 0);
+    EXPECT_EQ(host::system::CallStdcallChecked(reinterpret_cast<const void*>(&PopsNone), {2, 3}, moved), 5u);
+    EXPECT_EQ(moved, -8);
+    host::system::CallStdcallChecked(reinterpret_cast<const void*>(&PopsTwo), {2, 3, 4}, moved);
+    EXPECT_EQ(moved, -4);
+}
+#endif
+
 TEST(LifecycleIt, UnloadingWithHotkeysRegisteredFreesEveryCombinationAndAtom) {
     const unsigned keys[] = {VK_F9, VK_F10, VK_F11};
     {

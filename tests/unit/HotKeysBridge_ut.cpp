@@ -69,9 +69,9 @@ protected:
         EXPECT_EQ(fake.Registrations(), 0u);
         platform::SetOs(nullptr);
     }
-    std::vector<std::string> Press() {
+    std::vector<std::string> Press(unsigned modifiers = kModControl | kModAlt, unsigned key = 116) {
         recorded.calls.clear();
-        EXPECT_TRUE(fake.PressKey(kModControl | kModAlt, 116));
+        EXPECT_TRUE(fake.PressKey(modifiers, key));
         EXPECT_EQ(fake.PumpMessages(), 1);
         return recorded.calls;
     }
@@ -100,6 +100,23 @@ TEST_F(BridgeTest, APressSetsRunsAndClearsInOrder) {
                            "script ClearVariables \"ID\"",
                            "script ClearVariables \"KEY\"",
                        }));
+}
+
+// The keypad's slash and the main keyboard's are two keys with two names.
+TEST_F(BridgeTest, APressReportsTheKeyByTheNameThatRegistersIt) {
+    utilities->KeyPress = {"ID", "KEY", "OnHotkey"};
+    const struct {
+        const char* text;
+        unsigned key;
+    } slashes[] = {{"Ctrl+Num /", 111}, {"Ctrl+/", 191}};
+    for (const auto& slash : slashes) {
+        const HotKeyId slashId = utilities->Manager().AddHotKey(TextToHotKey(slash.text, true));
+        ASSERT_NE(slashId, 0) << slash.text;
+        const std::vector<std::string> calls = Press(kModControl, slash.key);
+        ASSERT_GE(calls.size(), 3u);
+        EXPECT_EQ(calls[1], "set ID=" + std::to_string(slashId));
+        EXPECT_EQ(calls[2], std::string("set KEY=") + slash.text);
+    }
 }
 
 TEST_F(BridgeTest, AnUnknownSubroutineWritesNothing) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,13 @@ private:
     [[maybe_unused]] void* module_ = nullptr;  // the DLL, in the Windows build
 };
 
+#if defined(_WIN32) && defined(__i386__)
+// The 32-bit host calls every entry point, and takes every callback, through checks of
+// the stdcall convention as the host declares it (CallingConvention_i686.cpp). The entry
+// points of one loaded library at a time are checked.
+void CheckCallingConvention(PluginApi& api);
+#endif
+
 // The host's side of the operating system: the global allocator it shares with the
 // plug-in, its message loop, and the user's keyboard.
 namespace system {
@@ -51,6 +59,15 @@ void PumpMessages(int milliseconds, bool (*done)(void*) = nullptr, void* context
 bool PressKeys(unsigned modifiers, unsigned key);
 // A host text (ANSI code page) as UTF-8, for printing on a console.
 std::string ToUtf8(const std::string& text);
+#if defined(_WIN32) && defined(__i386__)
+// Where the calling-convention checks report a fault, one text naming the entry point or
+// callback; faults found before a reporter is set are handed to it when it is set.
+void OnCallingConventionFault(void (*report)(const std::string& fault));
+// Calls `function` as stdcall with these 32-bit words; `moved` is how far the stack
+// pointer moved across the call (0 when the callee popped exactly its arguments).
+std::uint32_t CallStdcallChecked(const void* function, std::initializer_list<std::uint32_t> words,
+                                 std::int32_t& moved);
+#endif
 }  // namespace system
 
 }  // namespace tarvik::host

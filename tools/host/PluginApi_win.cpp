@@ -48,6 +48,9 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     if (!ok) {
         return nullptr;
     }
+#if defined(__i386__)
+    CheckCallingConvention(api);
+#endif
     return library;
 }
 

@@ -1,22 +1,12 @@
 // Plays a publication script against the plug-in, as the host would while a publication
-// runs. The format, one statement per line:
-//
-//   # a comment                       (blank lines are ignored too)
-//   sub NAME ... end                  defines a subroutine; the plug-in sees its name in
-//                                     the host's list and may ask for it with GoSub
-//   TarvikAdd "Ctrl+Alt+F5" "HK"      calls a plug-in command by its catalogue name; a
-//   TarvikChange HK "Alt+F6" "HK"     quoted argument is a text, a bare word passes the
-//                                     value of that variable (missing ones are empty)
-//   print HK LastError "text"         prints variables (unquoted) and texts (quoted)
-//   press "Ctrl+Alt+F5"               the user presses a combination; messages are pumped
-//                                     until the host has heard from the plug-in
-//   wait 5                            pumps messages for that many seconds (real presses)
-//   edit TarvikAdd "Ctrl+Alt+F5" HK   opens the command's editor as the host does while an
-//                                     author edits the script, with these parameters, and
-//                                     prints the answer and every slot after it closes
-//   about                             opens the plug-in's About box
-//
+// runs: one statement per line, the forms `ScriptStatements()` lists (and
+// `tarvik-host --help` prints). A quoted argument is a text, in which "" stands for one
+// double quote; a bare word passes the value of that variable (missing ones are empty).
 // Inside a subroutine the same statements run, except sub.
+//
+// A script is checked whole before anything runs: a quote left open or run into the
+// next word, a command the plug-in does not offer (with the nearest known name), a
+// command given the wrong number of parameters, a key combination `press` cannot read.
 #pragma once
 
 #include <map>
@@ -29,14 +19,29 @@
 
 namespace tarvik::host {
 
+// One line of the script language's reference: a form and what it does.
+struct StatementHelp {
+    const char* word;  // the statement's own word; "" for lines that are no statement
+    const char* form;
+    const char* meaning;
+};
+const std::vector<StatementHelp>& ScriptStatements();
+
+// The script language's reference, one line a statement, then the key names `press` reads.
+void PrintScriptHelp(std::ostream& out);
+
 class ScriptPlayer {
 public:
     ScriptPlayer(Host& host, std::ostream& out);
 
-    // Parses the script and defines its subroutines; false with `error` set on a bad line.
+    // Parses the script (in place of one loaded before) and defines its subroutines;
+    // false with `error` set ("line 3: ...") on a line that cannot be read.
     bool Load(const std::string& text, std::string& error);
-    // Runs the statements outside subroutines, in order. False when a statement failed
-    // (an unknown command, an unreadable key combination).
+    // Checks every statement against the connected plug-in's catalogue; false with one
+    // "line N: ..." per problem in `errors`.
+    bool Check(std::string& errors) const;
+    // Runs the statements outside subroutines, in order. False when a statement failed:
+    // it is reported with its line and skipped.
     bool Run();
 
     const std::vector<std::string>& SubroutineNames() const { return names_; }
@@ -50,11 +55,15 @@ private:
     };
 
     bool RunBlock(const std::vector<Statement>& block);
-    bool RunStatement(const Statement& statement);
-    bool Call(const Statement& statement);
+    void RunStatement(const Statement& statement);
+    // What is wrong with the statement, or "" when it can run.
+    std::string Problem(const Statement& statement) const;
+    const CatalogueCall* Command(const std::string& name) const;
+    std::vector<std::string> KnownWords() const;
+    void Call(const CatalogueCall& entry, const Statement& statement);
     void Print(const Statement& statement);
-    bool Press(const Statement& statement);
-    bool Edit(const Statement& statement);
+    void Press(const Statement& statement);
+    void Edit(const CatalogueCall& entry, const Statement& statement);
     // The parameters of a statement: quoted texts as they are, bare words as variables.
     std::vector<std::string> Parameters(const Statement& statement, std::string& shown) const;
     void GoSub(const std::string& name);
@@ -72,7 +81,13 @@ void PrintSlots(std::ostream& out, const std::vector<std::optional<std::string>>
                 std::size_t count);
 
 // Reads "Ctrl+Alt+F5" into modifier flags (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4,
-// MOD_WIN 8) and a virtual-key code, for the host's own key presses.
-bool ParseKeys(const std::string& text, unsigned& modifiers, unsigned& key);
+// MOD_WIN 8) and a virtual-key code, for the host's own key presses. When it cannot,
+// `error` (if given) says which part it does not know.
+bool ParseKeys(const std::string& text, unsigned& modifiers, unsigned& key,
+               std::string* error = nullptr);
+
+// Of `names`, the one nearest to `word` by edit distance, ignoring case; "" when none is
+// near enough to be a likely misspelling.
+std::string NearestName(const std::string& word, const std::vector<std::string>& names);
 
 }  // namespace tarvik::host
