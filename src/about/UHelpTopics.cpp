@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/Platform.h"
+#include "plugin/UHostServices.h"
 #include "resources/Strings.h"
 
 namespace tarvik::about {
@@ -114,6 +115,12 @@ bool OpenHtmlHelpTopic(const std::string& helpFile, const std::string& topicUrl)
     platform::Platform& os = Os();
     return os.HtmlHelp(os.ActiveWindow(), helpFile + kPageSeparator + topicUrl,
                        platform::kHhDisplayTopic, 0) != nullptr;
+}
+
+void ShowHelpTopicOrSayMissing(const std::string& topic) {
+    if (!ShowHelpTopic(topic)) {
+        plugin::ShowHostMessage(Os().LoadText(resources::IDS_MISSING_HELP_MESSAGE));
+    }
 }
 
 }  // namespace tarvik::about

@@ -28,8 +28,9 @@ bool ShowHelpTopic(const std::string& topic);
 // for this thread as caller; true when the viewer returned a window.
 bool OpenHtmlHelpTopic(const std::string& helpFile, const std::string& topicUrl);
 
-// The message every dialog sends through the host when help cannot be shown.
-constexpr const char kMissingHelpMessage[] =
-    "Missing help file: maybe you need a plugin reinstallation?";
+// What every dialog does for help: ShowHelpTopic, and when that answers false the
+// missing-help message of the string table through the host. Throws
+// TRegistryTypeError as ShowHelpTopic does.
+void ShowHelpTopicOrSayMissing(const std::string& topic);
 
 }  // namespace tarvik::about

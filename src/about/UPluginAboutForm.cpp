@@ -179,9 +179,7 @@ void TPluginAboutForm::mPluginHintClick() {
 }
 
 void TPluginAboutForm::mPluginThidpartyClick() {
-    if (!ShowHelpTopic("thirdparty")) {
-        plugin::ShowHostMessage(kMissingHelpMessage);
-    }
+    ShowHelpTopicOrSayMissing("thirdparty");
     view_->FocusAndSelectAll(kAboutOk);
 }
 
@@ -194,9 +192,7 @@ void TPluginAboutForm::lbEmailAddressClick() {
 }
 
 void TPluginAboutForm::ShowAboutHelp() {
-    if (!ShowHelpTopic("about")) {
-        plugin::ShowHostMessage(kMissingHelpMessage);
-    }
+    ShowHelpTopicOrSayMissing("about");
 }
 
 // A handler's registry type error is shown as the box's error message; the box stays.

@@ -217,9 +217,7 @@ void TPluginActionEditForm::FormKeyUp(unsigned key) {
 }
 
 void TPluginActionEditForm::ShowActionHelp() {
-    if (!about::ShowHelpTopic(Os().WideToAnsi(actionName_))) {
-        plugin::ShowHostMessage(about::kMissingHelpMessage);
-    }
+    about::ShowHelpTopicOrSayMissing(Os().WideToAnsi(actionName_));
 }
 
 void TPluginActionEditForm::Command(int id) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/Platform.h"
+#include "resources/Strings.h"
 
 namespace tarvik::plugin {
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr const char kGoSubFormat[] = "GoSub \"";
 constexpr const char kClearVariablesFormat[] = "ClearVariables \"";
-constexpr const char kVersionMessage[] = "Sorry, this feature need Lumora version 5 or later";
 
 // A script line carries its argument between double quotes; a quote or a line break in
 // the argument would end the line early and let the rest run as further script.
@@ -209,7 +209,7 @@ void PickFromHost(THostPickerKind kind, const std::string& current, std::string&
     result.clear();
     const bool needsVersion5 = kind == THostPickerKind::Variable || kind == THostPickerKind::Kind2;
     if (!IsHostVersion5OrLater() && needsVersion5) {
-        ShowHostMessage(kVersionMessage);
+        ShowHostMessage(Os().LoadText(resources::IDS_HOST_VERSION_MESSAGE));
         return;
     }
     TInterfaceAccessProc proc = Callbacks().InterfaceAccessProc;

@@ -275,13 +275,15 @@ public:
             return spec_.closeResult;
         }
         ended_ = false;
-        ShowWindow(Hwnd(), SW_SHOW);
-        if (lastFocus_ != nullptr) {
-            SetFocus(lastFocus_);
-        }
         const HWND dialog = Hwnd();
+        const auto show = [this, dialog] {
+            ShowWindow(dialog, SW_SHOW);
+            if (lastFocus_ != nullptr) {
+                SetFocus(lastFocus_);
+            }
+        };
         const bool noQuit = RunModalLoop(
-            dialog, owner_, [this] { return ended_; },
+            dialog, owner_, show, [this] { return ended_; },
             [this, dialog](const MSG& message) { Preview(dialog, message); });
         if (!noQuit && !ended_) {
             End(spec_.closeResult);
@@ -358,6 +360,10 @@ protected:
             case WM_CLOSE:
                 End(spec_.closeResult);
                 return 0;
+            case WM_HELP:
+                // F1 is the key handler's (key preview). Passed on, the system would send
+                // WM_HELP to the owner, the host's window, which may open help of its own.
+                return TRUE;
             case WM_ACTIVATE:
                 if (LOWORD(wParam) != WA_INACTIVE) {
                     if (spec_.bringToTopOnActivate) {

@@ -1,5 +1,7 @@
 #include "ui/UWindow_win.h"
 
+#include <vector>
+
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace tarvik::ui {
@@ -33,6 +35,60 @@ void ReleaseDialogClass() noexcept {
         UnregisterClassW(kClassName, OwnModule());
     }
 }
+
+// The windows a modal dialog takes out of the user's reach: the owner and every other
+// visible, enabled top-level window of the calling thread (the host's main window, its
+// palettes and tool windows), as a modal form of a user-interface framework does.
+// Exactly those are enabled again when the object goes, whichever way the run ends.
+class DisabledThreadWindows {
+public:
+    DisabledThreadWindows(HWND dialog, HWND owner) noexcept : dialog_(dialog) {
+        // The owner even when it is hidden. Out of memory, fewer windows are disabled;
+        // the dialog still runs.
+        try {
+            if (owner != nullptr && owner != dialog && IsWindowEnabled(owner)) {
+                windows_.push_back(owner);
+            }
+        } catch (...) {
+        }
+        EnumThreadWindows(GetCurrentThreadId(), &DisabledThreadWindows::Collect,
+                          reinterpret_cast<LPARAM>(this));
+        for (HWND window : windows_) {
+            EnableWindow(window, FALSE);
+        }
+    }
+    ~DisabledThreadWindows() {
+        for (HWND window : windows_) {
+            if (IsWindow(window)) {
+                EnableWindow(window, TRUE);
+            }
+        }
+    }
+    DisabledThreadWindows(const DisabledThreadWindows&) = delete;
+    DisabledThreadWindows& operator=(const DisabledThreadWindows&) = delete;
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM context) noexcept {
+        auto* self = reinterpret_cast<DisabledThreadWindows*>(context);
+        if (window == self->dialog_ || !IsWindowVisible(window) || !IsWindowEnabled(window)) {
+            return TRUE;
+        }
+        for (HWND known : self->windows_) {
+            if (known == window) {
+                return TRUE;
+            }
+        }
+        try {
+            self->windows_.push_back(window);
+        } catch (...) {
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    HWND dialog_;
+    std::vector<HWND> windows_;
+};
 
 }  // namespace
 
@@ -101,36 +157,37 @@ LRESULT CALLBACK WindowBase::Procedure(HWND window, UINT message, WPARAM wParam,
     }
 }
 
-bool RunModalLoop(HWND dialog, HWND owner, const std::function<bool()>& ended,
+bool RunModalLoop(HWND dialog, HWND owner, const std::function<void()>& show,
+                  const std::function<bool()>& ended,
                   const std::function<void(const MSG&)>& preview) {
-    const bool disableOwner = owner != nullptr && IsWindowEnabled(owner);
-    if (disableOwner) {
-        EnableWindow(owner, FALSE);
-    }
     bool quit = false;
     WPARAM quitCode = 0;
-    while (!ended() && IsWindow(dialog)) {
-        MSG message{};
-        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0) {
-            quit = true;
-            quitCode = message.wParam;
-            break;
+    {
+        // The windows come back before the dialog goes, so that the owner gets the
+        // activation; also when the loop ends by an exception.
+        const DisabledThreadWindows disabled(dialog, owner);
+        if (show) {
+            show();
         }
-        if (got == -1) {
-            break;
+        while (!ended() && IsWindow(dialog)) {
+            MSG message{};
+            const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+            if (got == 0) {
+                quit = true;
+                quitCode = message.wParam;
+                break;
+            }
+            if (got == -1) {
+                break;
+            }
+            if (preview) {
+                preview(message);
+            }
+            if (!IsDialogMessageW(dialog, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
         }
-        if (preview) {
-            preview(message);
-        }
-        if (!IsDialogMessageW(dialog, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    // The owner comes back before the dialog goes, so that it gets the activation.
-    if (disableOwner) {
-        EnableWindow(owner, TRUE);
     }
     if (quit) {
         PostQuitMessage(static_cast<int>(quitCode));

@@ -47,11 +47,14 @@ private:
 };
 
 // Runs a modal loop for `dialog` owned by `owner` (may be null) until `ended` says so.
-// The owner is disabled for the loop and enabled again when it ends, before the dialog
-// is destroyed; a WM_QUIT that arrives meanwhile ends the loop and is posted again.
+// The owner and every other visible, enabled top-level window of the thread are
+// disabled first, then `show` shows the dialog; exactly those windows are enabled again
+// when the loop ends (also by an exception), before the dialog is destroyed. A WM_QUIT
+// that arrives meanwhile ends the loop and is posted again.
 // `preview` sees every message before IsDialogMessageW does (key preview). Returns
 // false when the loop ended by WM_QUIT.
-bool RunModalLoop(HWND dialog, HWND owner, const std::function<bool()>& ended,
+bool RunModalLoop(HWND dialog, HWND owner, const std::function<void()>& show,
+                  const std::function<bool()>& ended,
                   const std::function<void(const MSG&)>& preview);
 
 }  // namespace tarvik::ui

@@ -254,7 +254,7 @@ TEST(Installer, InstallsUpgradesMovesAndUninstallsForTheRunningUser) {
         const F1Outcome before = PressF1InTheChangeEditor(host, static_cast<HWND>(hostWindow.Handle()));
         EXPECT_TRUE(before.dialogSeen);
         EXPECT_FALSE(before.viewerSeen);
-        EXPECT_EQ(before.messages, std::vector<std::string>{tarvik::about::kMissingHelpMessage});
+        EXPECT_EQ(before.messages, std::vector<std::string>{"Missing help file: maybe you need a plugin reinstallation?"});
     }
 
     EXPECT_EQ(RunToEnd("\"" + setup + "\" /S /D=" + folder), 0);

@@ -20,29 +20,37 @@ namespace {
 const wchar_t kCaption[] = L"О плагине Tarvik";
 const char kHelpKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
 
-// A visible, active top-level window of the test's thread: the host's window.
+// A visible, active top-level window of the test's thread: the host's window; and a
+// second top-level window of the thread, the host's tool palette.
 class HostWindow {
 public:
     HostWindow() {
         WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.lpfnWndProc = HostWindowProcedure;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"TarvikAboutTestHost";
         RegisterClassW(&windowClass);
+        palette_ = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TarvikAboutTestHost", L"Palette",
+                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 560, 160, 120, nullptr, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
         window_ = CreateWindowExW(0, L"TarvikAboutTestHost", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                   10, 10, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetForegroundWindow(window_);
         SetActiveWindow(window_);
         PumpUntil([] { return false; }, 100);
+        hostHelpMessages = 0;
     }
     ~HostWindow() {
         DestroyWindow(window_);
+        DestroyWindow(palette_);
         UnregisterClassW(L"TarvikAboutTestHost", GetModuleHandleW(nullptr));
     }
     HWND Get() const { return window_; }
+    HWND Palette() const { return palette_; }
 
 private:
     HWND window_ = nullptr;
+    HWND palette_ = nullptr;
 };
 
 // Without a registered help file for the test, put back afterwards.
@@ -160,8 +168,11 @@ TEST_F(AboutBoxIt, TheBoxIsOwnedByTheHostsWindowWithItsCaptionSizeButtonsAndPict
     std::wstring okText, helpText;
     HWND focus = nullptr, okButton = nullptr;
     std::vector<COLORREF> pixels;
+    bool hostEnabled = true, paletteEnabled = true;
     RunAbout([&](HWND box) {
         owner = GetWindow(box, GW_OWNER);
+        hostEnabled = IsWindowEnabled(host_window_.Get()) != FALSE;
+        paletteEnabled = IsWindowEnabled(host_window_.Palette()) != FALSE;
         GetClientRect(box, &client);
         okButton = GetDlgItem(box, 1);
         const HWND helpButton = GetDlgItem(box, 9);
@@ -207,7 +218,10 @@ TEST_F(AboutBoxIt, TheBoxIsOwnedByTheHostsWindowWithItsCaptionSizeButtonsAndPict
     EXPECT_GT(GetRValue(pixels[2]), 200) << std::hex << pixels[2];
     EXPECT_LT(GetBValue(pixels[2]), 90) << std::hex << pixels[2];
     EXPECT_EQ(pixels[3], RGB(255, 255, 255));
+    EXPECT_FALSE(hostEnabled);
+    EXPECT_FALSE(paletteEnabled);
     EXPECT_TRUE(IsWindowEnabled(host_window_.Get()));
+    EXPECT_TRUE(IsWindowEnabled(host_window_.Palette()));
     EXPECT_TRUE(Plugin().Messages.empty());
 }
 
@@ -244,6 +258,62 @@ TEST_F(AboutBoxIt, F1AndHelpWithoutAHelpFileSendTheMissingHelpMessageAndTheBoxSt
     EXPECT_FALSE(leftOpen_);
     EXPECT_EQ(Plugin().Messages,
               (std::vector<std::string>(2, "Missing help file: maybe you need a plugin reinstallation?")));
+    EXPECT_EQ(hostHelpMessages, 0) << "F1 reached the host's window as WM_HELP";
+}
+
+// Each link's text fits its label in the label's own font, and each memo shows all of
+// its lines without scrolling.
+TEST_F(AboutBoxIt, TheLinksAndTheMemosShowTheirTextsWhole) {
+    struct Fit {
+        int id;
+        std::wstring text;
+        SIZE extent;
+        RECT client;
+        LRESULT lines;
+        int lineHeight;
+    };
+    std::vector<Fit> fits;
+    RunAbout([&](HWND box) {
+        for (const int id : {30, 31, 20, 21}) {
+            const HWND control = GetDlgItem(box, id);
+            Fit fit{id, TextOf(control), {}, {}, 0, 0};
+            DWORD_PTR font = 0;
+            SendMessageTimeoutW(control, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 2000, &font);
+            const HDC dc = GetDC(control);
+            const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(font));
+            GetTextExtentPoint32W(dc, fit.text.c_str(), static_cast<int>(fit.text.size()), &fit.extent);
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            fit.lineHeight = metrics.tmHeight;
+            SelectObject(dc, old);
+            ReleaseDC(control, dc);
+            GetClientRect(control, &fit.client);
+            if (id == 20 || id == 21) {  // the memos: lines against their formatting rectangle
+                DWORD_PTR lines = 0;
+                SendMessageTimeoutW(control, EM_GETLINECOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &lines);
+                fit.lines = static_cast<LRESULT>(lines);
+                SendMessageTimeoutW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&fit.client),
+                                    SMTO_ABORTIFHUNG, 2000, nullptr);
+            }
+            fits.push_back(fit);
+        }
+        SendMessageTimeoutW(GetDlgItem(box, 1), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    });
+    ASSERT_TRUE(found_);
+    ASSERT_EQ(fits.size(), 4u);
+    for (const Fit& fit : fits) {
+        ASSERT_FALSE(fit.text.empty()) << fit.id;
+        ASSERT_GT(fit.lineHeight, 0) << fit.id;
+        if (fit.id == 30 || fit.id == 31) {
+            // With a tenth to spare for wider builds of the face.
+            EXPECT_LE(fit.extent.cx + fit.extent.cx / 10, fit.client.right - fit.client.left)
+                << "the link " << std::string(fit.text.begin(), fit.text.end()) << " is cut";
+        } else {
+            EXPECT_GT(fit.lines, 0) << fit.id;
+            EXPECT_LE(fit.lines, (fit.client.bottom - fit.client.top) / fit.lineHeight)
+                << "memo " << fit.id << " needs scrolling";
+        }
+    }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ namespace tarvik::integration {
 namespace {
 
 const wchar_t kHostClass[] = L"TarvikTestHostWindow";
+const wchar_t kPaletteClass[] = L"TarvikTestHostPalette";
 const char kHelpKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
 
 struct Box {
@@ -145,7 +146,7 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds = 3000) {
 HWND FindDialog(DWORD thread, HWND host) {
     return testing_support::FirstThreadWindow(thread, [host](HWND window) {
         return window != host && IsWindowVisible(window) && GetParent(window) == host &&
-               ClassOf(window) != L"#32770";
+               ClassOf(window) != L"#32770" && ClassOf(window) != kPaletteClass;
     });
 }
 
@@ -159,7 +160,9 @@ struct User {
     std::function<void(HWND dialog)> act;
     DWORD hostThread;
     HWND host;
+    std::vector<HWND> watched;  // the host's top-level windows
     HWND dialog = nullptr;
+    std::vector<bool> enabledWhileOpen;
     bool closedInTime = false;
 };
 
@@ -171,6 +174,9 @@ DWORD WINAPI RunUser(void* parameter) {
         return 1;
     }
     WaitFor([&] { return IsChild(user->dialog, Focused(user->hostThread)) != FALSE; });
+    for (HWND window : user->watched) {
+        user->enabledWhileOpen.push_back(IsWindowEnabled(window) != FALSE);
+    }
     user->act(user->dialog);
     user->closedInTime = WaitFor([&] { return !IsWindow(user->dialog); });
     if (!user->closedInTime && IsWindow(user->dialog)) {
@@ -185,15 +191,33 @@ protected:
         PluginFixture::SetUp();
         WNDCLASSEXW description{};
         description.cbSize = sizeof(description);
-        description.lpfnWndProc = DefWindowProcW;
+        description.lpfnWndProc = HostWindowProcedure;
         description.hInstance = GetModuleHandleW(nullptr);
         description.lpszClassName = kHostClass;
+        RegisterClassExW(&description);
+        description.lpszClassName = kPaletteClass;
         RegisterClassExW(&description);
         host = CreateWindowExW(0, kHostClass, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640,
                                480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(host, nullptr);
+        // The host's other top-level windows of the thread: a tool palette it owns, a
+        // free-standing window, and one that the host keeps disabled itself.
+        const struct {
+            HWND owner;
+            DWORD style;
+        } others[] = {{host, WS_POPUP | WS_CAPTION | WS_VISIBLE},
+                      {nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE},
+                      {nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_DISABLED}};
+        for (const auto& other : others) {
+            palettes.push_back(CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kPaletteClass,
+                                               L"Palette", other.style, 0, 560, 160, 120,
+                                               other.owner, nullptr, GetModuleHandleW(nullptr),
+                                               nullptr));
+            ASSERT_NE(palettes.back(), nullptr);
+        }
         SetForegroundWindow(host);
         SetActiveWindow(host);
+        hostHelpMessages = 0;
         RegDeleteTreeA(HKEY_CURRENT_USER, kHelpKey);
     }
     void TearDown() override {
@@ -203,7 +227,11 @@ protected:
             }
         }
         RegDeleteTreeA(HKEY_CURRENT_USER, kHelpKey);
+        for (HWND palette : palettes) {
+            DestroyWindow(palette);
+        }
         DestroyWindow(host);
+        UnregisterClassW(kPaletteClass, GetModuleHandleW(nullptr));
         UnregisterClassW(kHostClass, GetModuleHandleW(nullptr));
         PluginFixture::TearDown();
     }
@@ -233,7 +261,7 @@ protected:
         if (slots.empty()) {
             Slots({nullptr, nullptr, nullptr});
         }
-        User user{act, GetCurrentThreadId(), host};
+        User user{act, GetCurrentThreadId(), host, {host, palettes[0], palettes[1], palettes[2]}, nullptr, {}, false};
         HANDLE thread = CreateThread(nullptr, 0, &RunUser, &user, 0, nullptr);
         EXPECT_NE(thread, nullptr);
         const std::int32_t answer = library_->Api().EditAction(number, slots.data());
@@ -242,7 +270,12 @@ protected:
         EXPECT_NE(user.dialog, nullptr) << "no dialog for command " << number;
         EXPECT_TRUE(user.closedInTime) << "the dialog did not close";
         EXPECT_FALSE(IsWindow(user.dialog));  // destroyed before lmEditAction returned
-        EXPECT_TRUE(IsWindowEnabled(host));
+        // Modal towards every window of the host's thread, and afterwards each one as
+        // it was: the host's own disabled window stays disabled.
+        EXPECT_EQ(user.enabledWhileOpen, (std::vector<bool>{false, false, false, false}));
+        for (std::size_t i = 0; i < user.watched.size(); ++i) {
+            EXPECT_EQ(IsWindowEnabled(user.watched[i]) != FALSE, i < 3) << "window " << i;
+        }
         return answer == 1;
     }
 
@@ -258,6 +291,7 @@ protected:
     host::Host& Plugin() const { return *host_; }
 
     HWND host = nullptr;
+    std::vector<HWND> palettes;
     std::vector<char*> slots;
     std::vector<char*> before;
 };
@@ -533,6 +567,38 @@ TEST_F(EditorsIt, F1InAnEditBoxAndTheHelpButtonWithoutAHelpFile) {
     EXPECT_EQ(Plugin().Messages, (std::vector<std::string>{missing, missing}));
     HKEY key = nullptr;
     EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kHelpKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+}
+
+// F1 from the keyboard (SendInput, so that the system turns it into WM_HELP as well):
+// our help runs once, and the host's window never hears of it.
+TEST_F(EditorsIt, F1FromTheKeyboardRunsOurHelpOnceAndNeverReachesTheHostsWindow) {
+    const std::string missing = "Missing help file: maybe you need a plugin reinstallation?";
+    std::vector<std::string> expected;
+    for (const Expected& e : Editors()) {
+        SCOPED_TRACE(e.number);
+        for (char* slot : slots) {
+            if (slot != nullptr) {
+                host::system::Free(slot);
+            }
+        }
+        slots.clear();
+        Slots({"x", "y", "z"});
+        Edit(e.number, [&](HWND dialog) {
+            SetForegroundWindow(dialog);
+            WaitFor([&] { return GetForegroundWindow() == dialog; }, 1000);
+            INPUT inputs[2] = {};
+            inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+            inputs[0].ki.wVk = inputs[1].ki.wVk = VK_F1;
+            inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            SendInput(2, inputs, sizeof(INPUT));
+            WaitFor([&] { return Plugin().Messages.size() == expected.size() + 1; });
+            Sleep(100);  // a WM_HELP would follow within the same pass of the loop
+            Click(ButtonNamed(dialog, kCancel));
+        });
+        expected.push_back(missing);
+    }
+    EXPECT_EQ(Plugin().Messages, expected);
+    EXPECT_EQ(hostHelpMessages, 0);
 }
 
 TEST_F(EditorsIt, AHelpFileValueOfTheWrongTypeIsAnErrorBoxOwnedByTheDialog) {

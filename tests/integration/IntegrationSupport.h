@@ -45,6 +45,17 @@ protected:
     std::unique_ptr<host::Host> host_;
 };
 
+// The window procedure of the test host's windows: it counts the WM_HELP messages that
+// reach them (a host that opens its own help on WM_HELP would show a second help window).
+inline int hostHelpMessages = 0;
+inline LRESULT CALLBACK HostWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HELP) {
+        ++hostHelpMessages;
+        return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 // Pumps the thread's messages until `done` is true or about `milliseconds` pass.
 inline bool PumpUntil(const std::function<bool()>& done, int milliseconds = 3000) {
     auto check = [](void* context) { return (*static_cast<const std::function<bool()>*>(context))(); };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "editors/UAlphaVarFrame.h"
 #include "editors/UPluginActionEditForm.h"
 #include "resources/ResourceIds.h"
+#include "resources/Strings.h"
 #include "ui/UDialog.h"
 
 namespace tarvik::editors {
@@ -30,9 +32,11 @@ constexpr int kObjects1 = 102;
 constexpr int kFiles1 = 103;
 
 const std::string kHelpKey = "Software\\Halvenor\\Corvane\\Tarvik";
+const std::string kMissingHelpMessage = "Missing help file: maybe you need a plugin reinstallation?";
 
 // Records the blocks handed to GlobalFree: an allocator may give a released address
-// out again, so a fresh block is told by the old one having been released.
+// out again, so a fresh block is told by the old one having been released. Answers the
+// string-table entries a test translated with their translations.
 class FreeRecorder : public test_support::ForwardingPlatform {
 public:
     using ForwardingPlatform::ForwardingPlatform;
@@ -43,7 +47,12 @@ public:
     bool Released(const void* block) const {
         return std::find(freed.begin(), freed.end(), block) != freed.end();
     }
+    std::string LoadText(unsigned id) override {
+        const auto found = translated.find(id);
+        return found != translated.end() ? found->second : os.LoadText(id);
+    }
     std::vector<void*> freed;
+    std::map<unsigned, std::string> translated;
 };
 
 class EditorsTest : public test_support::LinkedPluginTest {
@@ -312,9 +321,23 @@ TEST_F(EditorsTest, HelpWithoutAHelpFileSendsTheMissingHelpMessageAndStaysOpen) 
         dialog.PressEnter();
     }));
     EXPECT_TRUE(open);
-    EXPECT_EQ(plugin->Messages, (std::vector<std::string>{about::kMissingHelpMessage,
-                                                           about::kMissingHelpMessage}));
+    EXPECT_EQ(plugin->Messages, (std::vector<std::string>(2, kMissingHelpMessage)));
     EXPECT_FALSE(fake.RegistryKeyExists(platform::RegistryRoot::CurrentUser, kHelpKey));
+}
+
+// The messages the dialogs send through the host are string-table entries, so a
+// translated resource set changes them too.
+TEST_F(EditorsTest, TheHostMessagesComeFromTheStringTable) {
+    recorder.translated = {{resources::IDS_MISSING_HELP_MESSAGE, "Hilfedatei fehlt"},
+                           {resources::IDS_HOST_VERSION_MESSAGE, "Lumora 5 erforderlich"}};
+    Slots({"x", "y"});
+    plugin->Version = std::string("4.2");
+    Edit(1, [&](HeadlessDialog& dialog) {
+        dialog.ReleaseKey(kVkF1);
+        dialog.Click(kVariables1);
+        dialog.PressEscape();
+    });
+    EXPECT_EQ(plugin->Messages, (std::vector<std::string>{"Hilfedatei fehlt", "Lumora 5 erforderlich"}));
 }
 
 TEST_F(EditorsTest, HelpWithAHelpFileOpensTheCommandsTopic) {
