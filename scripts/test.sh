@@ -20,13 +20,14 @@ passed=0
 failed=0
 skipped=0
 summary=()
+suite_timeout=900  # seconds one test program may take
 
 # Runs one GoogleTest program (through a launcher, for wine) and adds up its verdict.
 run_suite() {
   local label=$1; shift
   local log="$results/$label.log"
   echo "== $label"
-  timeout 900 "$@" --gtest_color=no >"$log" 2>&1
+  timeout "$suite_timeout" "$@" --gtest_color=no >"$log" 2>&1
   local status=$?
   grep -E '^\[  (FAILED|PASSED|SKIPPED) |^\[==========\]' "$log" | sed 's/^/   /'
   local p f s
@@ -103,6 +104,7 @@ run_windows_layers win64 win64
 if "$(dirname "$wineserver")/wine" --version >/dev/null 2>&1; then
   if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
     echo "== win32: 32-bit programs run under QEMU's user-mode emulator here (slow to start)"
+    suite_timeout=2400
     run_windows_layers win32 win32-tests once
   else
     run_windows_layers win32 win32-tests

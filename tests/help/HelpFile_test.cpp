@@ -436,6 +436,7 @@ TEST_F(HelpFileTest, EveryKeyNameOfTheReferenceSelectsItsCode) {
     EXPECT_EQ(columns[1][111].name, "Num /");
     EXPECT_EQ(columns[0][144].name, "Num Lock");
     EXPECT_EQ(columns[1][81].name, "\xC9");  // the key Q types Й
+}
 
 TEST_F(HelpFileTest, NamesTheVersionTheAboutBoxShows) {
     std::string aboutVersion;

@@ -265,7 +265,7 @@ protected:
         HANDLE thread = CreateThread(nullptr, 0, &RunUser, &user, 0, nullptr);
         EXPECT_NE(thread, nullptr);
         const std::int32_t answer = library_->Api().EditAction(number, slots.data());
-        WaitForSingleObject(thread, 20000);
+        WaitForSingleObject(thread, INFINITE);  // every wait of the user is bounded: it ends
         CloseHandle(thread);
         EXPECT_NE(user.dialog, nullptr) << "no dialog for command " << number;
         EXPECT_TRUE(user.closedInTime) << "the dialog did not close";
