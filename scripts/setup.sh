@@ -55,11 +55,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# Some kernels run 64-bit user code only (execve of an i386 program fails with "Exec
-# format error"). There the 32-bit Wine loader runs under QEMU's user-mode emulator,
-# registered with binfmt_misc for i386 programs; it is slow (about two minutes to start a
-# 32-bit Windows program) but the shipping build is still tested on this machine.
-if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+# Some kernels run 64-bit user code only (execve of any i386 program fails with "Exec
+# format error"). On request (TARVIK_WIN32_EMULATED=1) the 32-bit Wine loader then runs
+# under QEMU's user-mode emulator, registered with binfmt_misc for i386 programs: slow
+# (minutes to start each 32-bit program) and not reliable, so never by default.
+if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 &&
+   [ "${TARVIK_WIN32_EMULATED:-0}" = 1 ]; then
   as_root=""
   [ "$(id -u)" -eq 0 ] || as_root=sudo
   if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q "install ok installed"; then

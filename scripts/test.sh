@@ -101,18 +101,26 @@ source scripts/display.sh
 # installer of dist/win32, driven by i686 test programs whose host checks every entry
 # point's and callback's stdcall stack.
 run_windows_layers win64 win64
-if "$(dirname "$wineserver")/wine" --version >/dev/null 2>&1; then
-  if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
-    echo "== win32: 32-bit programs run under QEMU's user-mode emulator here (slow to start)"
-    suite_timeout=2400
-    run_windows_layers win32 win32-tests once
-  else
-    run_windows_layers win32 win32-tests
-  fi
-else
-  echo "== win32: this machine cannot run 32-bit programs (no i386 execution, no emulator); the 7 win32 layers are skipped"
+# Where the kernel runs 64-bit user code only, 32-bit Wine runs under QEMU's user-mode
+# emulator (scripts/setup.sh). There every 32-bit program takes minutes to start and the
+# emulator now and then loses the 32-bit Wine client ("partial write", a segmentation
+# fault in QEMU) in the middle of a test, so these layers would fail at random: they are
+# skipped unless TARVIK_WIN32_EMULATED=1 asks for them.
+win32_skipped() {
+  echo "== win32: $1; the 7 win32 layers are skipped"
   skipped=$((skipped + 7))
   summary+=("win32: 0 passed, 0 failed, 7 skipped")
+}
+if ! "$(dirname "$wineserver")/wine" --version >/dev/null 2>&1; then
+  win32_skipped "this machine cannot run 32-bit programs"
+elif [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+  run_windows_layers win32 win32-tests
+elif [ "${TARVIK_WIN32_EMULATED:-0}" = 1 ]; then
+  echo "== win32: this kernel does not execute i386 code; 32-bit programs run under QEMU's user-mode emulator"
+  suite_timeout=2400
+  run_windows_layers win32 win32-tests once
+else
+  win32_skipped "this kernel does not execute i386 code (TARVIK_WIN32_EMULATED=1 runs them under QEMU's emulator, slowly and not reliably)"
 fi
 
 # The fuzz targets, 30 seconds each from the checked-in seeds; each counts as one test.

@@ -241,6 +241,23 @@ TEST(CallingConventionIt, TheHostsStackCheckCatchesACalleeThatPopsTheWrongCount)
     host::system::CallStdcallChecked(reinterpret_cast<const void*>(&PopsTwo), {2, 3, 4}, moved);
     EXPECT_EQ(moved, -4);
 }
+
+// An entry point built with another convention than the host's is reported by its name.
+std::int32_t __cdecl ExecLeavesItsArguments(std::int32_t, char**) { return 1; }
+std::vector<std::string> reported;
+
+TEST(CallingConventionIt, AnEntryPointThatLeavesTheStackOffIsReportedByName) {
+    host::PluginApi api{};
+    api.ExecAction = reinterpret_cast<decltype(api.ExecAction)>(reinterpret_cast<void*>(&ExecLeavesItsArguments));
+    host::CheckCallingConvention(api);
+    reported.clear();
+    host::system::OnCallingConventionFault([](const std::string& fault) { reported.push_back(fault); });
+    const std::int32_t answer = api.ExecAction(1, nullptr);
+    host::system::OnCallingConventionFault(&testing_support::FailTheRunningTest);
+    EXPECT_EQ(answer, 1);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].rfind("lmExecAction: the stack pointer moved by -8 bytes", 0), 0u) << reported[0];
+}
 #endif
 
 TEST(LifecycleIt, UnloadingWithHotkeysRegisteredFreesEveryCombinationAndAtom) {

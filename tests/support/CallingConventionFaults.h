@@ -12,8 +12,12 @@
 namespace tarvik::testing_support {
 
 #if defined(_WIN32) && defined(__i386__)
+inline void FailTheRunningTest(const std::string& fault) {
+    ADD_FAILURE() << fault;
+}
+
 inline const bool kCallingConventionFaultsFailTests = [] {
-    host::system::OnCallingConventionFault([](const std::string& fault) { ADD_FAILURE() << fault; });
+    host::system::OnCallingConventionFault(&FailTheRunningTest);
     return true;
 }();
 #endif
