@@ -112,7 +112,7 @@ win32_skipped() {
   summary+=("win32: 0 passed, 0 failed, 7 skipped")
 }
 if ! "$(dirname "$wineserver")/wine" --version >/dev/null 2>&1; then
-  win32_skipped "this machine cannot run 32-bit programs"
+  win32_skipped "32-bit programs cannot run here (where the kernel executes no i386 code, TARVIK_WIN32_EMULATED=1 runs them under QEMU's emulator)"
 elif [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
   run_windows_layers win32 win32-tests
 elif [ "${TARVIK_WIN32_EMULATED:-0}" = 1 ]; then
