@@ -179,6 +179,9 @@ public:
     // every viewer.
     const std::vector<HtmlHelpCall>& HtmlHelpCalls() const;
     std::size_t HelpViewersOpen() const;
+    // The full path of the viewer's library once help was first asked for, empty before:
+    // always the one in the system folder, whatever the program's own folder holds.
+    const std::string& HelpLibraryLoaded() const;
     // How the next file dialog and the next folder browser end: confirmed with this choice,
     // or cancelled (nullopt). With nothing staged the user cancels.
     void AnswerFileDialog(std::optional<FileChoice> choice);

@@ -41,6 +41,7 @@ struct FakePlatform::Desktop {
     bool helpFilesDamaged = false;
     std::vector<HtmlHelpCall> htmlHelpCalls;
     std::size_t viewers = 0;
+    std::string helpLibrary;
 
     std::deque<std::optional<FileChoice>> fileAnswers;
     std::deque<std::optional<std::wstring>> folderAnswers;
@@ -156,6 +157,9 @@ void FakePlatform::AddFolder(const std::string& path) {
 WindowHandle FakePlatform::HtmlHelp(WindowHandle caller, const std::string& file,
                                     unsigned command, std::uintptr_t data) {
     Desktop& d = *desktop_;
+    if (d.helpLibrary.empty()) {
+        d.helpLibrary = "C:\\Windows\\system32\\hhctrl.ocx";
+    }
     if (d.htmlHelpMissing) {
         return nullptr;
     }
@@ -189,6 +193,10 @@ const std::vector<FakePlatform::HtmlHelpCall>& FakePlatform::HtmlHelpCalls() con
 
 std::size_t FakePlatform::HelpViewersOpen() const {
     return desktop_->viewers;
+}
+
+const std::string& FakePlatform::HelpLibraryLoaded() const {
+    return desktop_->helpLibrary;
 }
 
 // --- Choosers -------------------------------------------------------------------------------------

@@ -168,8 +168,9 @@ public:
     virtual std::uint32_t FileAttributes(const std::string& path) = 0;  // GetFileAttributesA
 
     // --- HTML Help -------------------------------------------------------------------------
-    // HtmlHelpA of hhctrl.ocx, which is loaded when help is first asked for. The viewer's
-    // window, or null when it opened nothing or hhctrl.ocx (or its HtmlHelpA) is missing.
+    // HtmlHelpA of the system folder's hhctrl.ocx, loaded when help is first asked for.
+    // The viewer's window, or null when it opened nothing or hhctrl.ocx (or its HtmlHelpA)
+    // is missing.
     virtual WindowHandle HtmlHelp(WindowHandle caller, const std::string& file,
                                   unsigned command, std::uintptr_t data) = 0;
 

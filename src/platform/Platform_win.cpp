@@ -148,6 +148,21 @@ private:
 
 using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
 
+// A library Windows ships, loaded from the system folder by its full path: by its bare
+// name the loader would look in the host program's folder first, and a copy planted there
+// would run inside the host. Its own dependencies are looked for beside it.
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) {
+        return nullptr;
+    }
+    std::wstring path(folder, length);
+    path += L'\\';
+    path += name;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 class Win32Platform final : public Platform {
 public:
     constexpr Win32Platform() noexcept = default;
@@ -409,7 +424,7 @@ public:
         if (!htmlHelpLooked_) {
             // Looked up once; the viewer's library stays loaded for the viewer's windows.
             htmlHelpLooked_ = true;
-            if (HMODULE library = LoadLibraryW(L"hhctrl.ocx")) {
+            if (HMODULE library = LoadSystemLibrary(L"hhctrl.ocx")) {
                 htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(
                     reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")));
             }

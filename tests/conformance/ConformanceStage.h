@@ -43,6 +43,13 @@ public:
     virtual std::string UniquePrefix() = 0;
     // Runs `work` on another thread of this process and returns when it is done.
     virtual void OnOtherThread(const std::function<void()>& work) = 0;
+    // A program whose own folder holds a planted hhctrl.ocx asks the platform for help
+    // once: the full path of the hhctrl.ocx it then holds, and the system folder's.
+    struct LoadedLibrary {
+        std::string loaded;
+        std::string systemCopy;
+    };
+    virtual LoadedLibrary HelpLibraryBesidePlantedCopy() = 0;
 };
 
 struct StageKind {

@@ -44,6 +44,11 @@ public:
         return std::make_unique<FakeHold>(fake_, modifiers, key);
     }
     std::string UniquePrefix() override { return "TarvikConformance."; }
+    LoadedLibrary HelpLibraryBesidePlantedCopy() override {
+        fake_.AddFile("C:\\Program Files\\Lumora\\hhctrl.ocx");
+        fake_.HtmlHelp(nullptr, std::string(), platform::kHhCloseAll, 0);
+        return {fake_.HelpLibraryLoaded(), "C:\\Windows\\system32\\hhctrl.ocx"};
+    }
     void OnOtherThread(const std::function<void()>& work) override {
         fake_.SetCallingThread(2);
         work();

@@ -4,6 +4,7 @@
 // missing help file.
 #include "ConformanceStage.h"
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -167,6 +168,14 @@ private:
     std::unique_ptr<DesktopScratch> scratch_;
 };
 
+// Paths compare without regard to case, as the file system does.
+std::string Folded(std::string path) {
+    for (char& c : path) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return path;
+}
+
 Bytes TextBytes(const std::string& text) {
     Bytes bytes(text.begin(), text.end());
     bytes.push_back(0);
@@ -276,6 +285,13 @@ TEST_P(HelpServicesConformance, TheViewerOpensAWindowForAnExistingHelpFileOnly) 
     EXPECT_EQ(os().HtmlHelp(nullptr, scratch().Folder() + "::\\index.html#about",
                             platform::kHhDisplayTopic, 0),
               nullptr);
+}
+
+// By its bare name the loader would look in the program's own folder first, and a copy
+// planted there would run inside the host as soon as an author asks for help.
+TEST_P(HelpServicesConformance, TheViewersLibraryComesFromTheSystemFolderOnly) {
+    const Stage::LoadedLibrary library = stage().HelpLibraryBesidePlantedCopy();
+    EXPECT_EQ(Folded(library.loaded), Folded(library.systemCopy)) << library.loaded;
 }
 
 std::string KindName(const ::testing::TestParamInfo<StageKind>& info) {

@@ -73,6 +73,57 @@ std::string HolderPath() {
     return std::string("Z:") + TARVIK_HOLDER_PATH;
 }
 
+// A started tarvik-holder: its process, the write end of its input, its first line.
+struct StartedHolder {
+    UniqueHandle process;
+    UniqueHandle input;
+    std::string firstLine;
+};
+
+// Starts `program` with `arguments` and reads the first line it writes; no process, with
+// the reason in `why`, when it cannot be started.
+StartedHolder StartHolder(const std::string& program, const std::string& arguments,
+                          std::string& why) {
+    StartedHolder started;
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    UniqueHandle childInput, output, childOutput;
+    if (CreatePipe(childInput.receive(), started.input.receive(), &inherited, 0) == FALSE ||
+        CreatePipe(output.receive(), childOutput.receive(), &inherited, 0) == FALSE) {
+        why = "no pipes";
+        return {};
+    }
+    SetHandleInformation(started.input.get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(output.get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput.get();
+    startup.hStdOutput = childOutput.get();
+    startup.hStdError = childOutput.get();
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info) == FALSE) {
+        why = "CreateProcess failed with " + std::to_string(GetLastError());
+        return {};
+    }
+    started.process = UniqueHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    childInput.Reset();
+    childOutput.Reset();
+
+    char byte = 0;
+    DWORD read = 0;
+    while (ReadFile(output.get(), &byte, 1, &read, nullptr) != FALSE && read == 1 &&
+           byte != '\n') {
+        if (byte != '\r') {
+            started.firstLine += byte;
+        }
+    }
+    return started;
+}
+
 WORD ModifierKey(unsigned flag) {
     switch (flag) {
         case platform::kModAlt: return VK_MENU;
@@ -160,50 +211,49 @@ public:
             why = holder + " is not built";
             return nullptr;
         }
-        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        UniqueHandle childInput, input, output, childOutput;
-        if (CreatePipe(childInput.receive(), input.receive(), &inherited, 0) == FALSE ||
-            CreatePipe(output.receive(), childOutput.receive(), &inherited, 0) == FALSE) {
-            why = "no pipes";
+        StartedHolder started = StartHolder(
+            holder, std::to_string(modifiers) + " " + std::to_string(key), why);
+        if (started.process.get() == nullptr) {
             return nullptr;
         }
-        SetHandleInformation(input.get(), HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(output.get(), HANDLE_FLAG_INHERIT, 0);
+        if (started.firstLine != "held") {
+            why = "tarvik-holder answered \"" + started.firstLine + "\"";
+            WaitForSingleObject(started.process.get(), 10000);
+            return nullptr;
+        }
+        return std::make_unique<HolderProcess>(std::move(started.process),
+                                               std::move(started.input));
+    }
 
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childInput.get();
-        startup.hStdOutput = childOutput.get();
-        startup.hStdError = childOutput.get();
-        std::string commandLine = "\"" + holder + "\" " + std::to_string(modifiers) + " " +
-                                  std::to_string(key);
-        PROCESS_INFORMATION started{};
-        if (CreateProcessA(holder.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                           CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started) == FALSE) {
-            why = "CreateProcess failed with " + std::to_string(GetLastError());
-            return nullptr;
+    LoadedLibrary HelpLibraryBesidePlantedCopy() override {
+        // A copy of the holder in a folder of its own, beside a library that is not the
+        // viewer's but carries its name.
+        const std::string holder = HolderPath();
+        const std::string built = holder.substr(0, holder.find_last_of("\\/") + 1);
+        char temp[MAX_PATH + 1] = {};
+        GetTempPathA(MAX_PATH, temp);
+        const std::string folder = std::string(temp) + "TarvikPlanted-" +
+                                   std::to_string(GetCurrentProcessId());
+        const std::string program = folder + "\\tarvik-holder.exe";
+        const std::string planted = folder + "\\hhctrl.ocx";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        LoadedLibrary result;
+        if (CopyFileA(holder.c_str(), program.c_str(), FALSE) != FALSE &&
+            CopyFileA((built + "tarvik-decoy.dll").c_str(), planted.c_str(), FALSE) != FALSE) {
+            std::string why;
+            StartedHolder started = StartHolder(program, "help-library", why);
+            result.loaded = started.process.get() != nullptr ? started.firstLine : why;
+            WaitForSingleObject(started.process.get(), 10000);
+        } else {
+            result.loaded = "the planted folder could not be made";
         }
-        UniqueHandle process(started.hProcess);
-        CloseHandle(started.hThread);
-        childInput.Reset();
-        childOutput.Reset();
-
-        std::string line;
-        char byte = 0;
-        DWORD read = 0;
-        while (ReadFile(output.get(), &byte, 1, &read, nullptr) != FALSE && read == 1 &&
-               byte != '\n') {
-            if (byte != '\r') {
-                line += byte;
-            }
-        }
-        if (line != "held") {
-            why = "tarvik-holder answered \"" + line + "\"";
-            WaitForSingleObject(process.get(), 10000);
-            return nullptr;
-        }
-        return std::make_unique<HolderProcess>(std::move(process), std::move(input));
+        DeleteFileA(program.c_str());
+        DeleteFileA(planted.c_str());
+        RemoveDirectoryA(folder.c_str());
+        char system[MAX_PATH + 1] = {};
+        GetSystemDirectoryA(system, MAX_PATH);
+        result.systemCopy = std::string(system) + "\\hhctrl.ocx";
+        return result;
     }
 
     std::string UniquePrefix() override {

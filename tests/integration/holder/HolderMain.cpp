@@ -2,11 +2,19 @@
 // combination, registered for its own thread, until it is told to let go: a line on its
 // standard input, or the input closing. It reports on standard output, one line:
 // "held", or "refused <error>" when the system would not grant the combination.
+//
+// tarvik-holder help-library: a program that asks the platform for help once and prints
+// the full path of the hhctrl.ocx it then holds ("none" when it holds none). Copied into
+// a folder beside a planted hhctrl.ocx, it shows which of the two the platform loads.
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/Platform.h"
 
 namespace {
 
@@ -46,9 +54,25 @@ private:
     DWORD error_;
 };
 
+int PrintHelpLibrary() {
+    tarvik::platform::Os().HtmlHelp(nullptr, std::string(), tarvik::platform::kHhCloseAll, 0);
+    char path[MAX_PATH + 1] = {};
+    const HMODULE loaded = GetModuleHandleA("hhctrl.ocx");
+    if (loaded == nullptr || GetModuleFileNameA(loaded, path, MAX_PATH) == 0) {
+        std::printf("none\n");
+    } else {
+        std::printf("%s\n", path);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "help-library") == 0) {
+        return PrintHelpLibrary();
+    }
     unsigned modifiers = 0;
     unsigned key = 0;
     if (argc != 3 || !ParseNumber(argv[1], modifiers) || !ParseNumber(argv[2], key)) {
