@@ -7,6 +7,10 @@
 // the exception through the demangler and writes to stderr, which a host does not have.
 // No entry point lets an exception out and the library catches only with `catch (...)`
 // or by its own types, so a fixed text loses nothing.
+//
+// These names and signatures are the runtime's internals: base/UStringInstances.h, which
+// every source of the Windows builds includes first, stops the build for a compiler or
+// runtime they were not checked with.
 #include <bits/functexcept.h>
 
 #include <cstdlib>

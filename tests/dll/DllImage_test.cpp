@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -291,6 +292,7 @@ std::string Lower(std::string text) {
 struct Build {
     const char* path;
     std::uint16_t machine;
+    const char* compiler;
 };
 
 class DllImageTest : public ::testing::TestWithParam<Build> {};
@@ -317,6 +319,48 @@ TEST_P(DllImageTest, ImportsOnlyDllsThatEveryWindowsHas) {
     EXPECT_FALSE(dlls.empty());
     for (const std::string& dll : dlls) {
         EXPECT_TRUE(systemDlls.count(Lower(dll)) == 1) << "imports " << dll;
+    }
+}
+
+// The DLL's small runtime leans on internals of one compiler and runtime version: the
+// build's own compiler passes the check, and the same compiler posing as another
+// version, or over a runtime whose configuration header says another, stops with the
+// reason.
+TEST_P(DllImageTest, ItsCompilerIsTheOneItsRuntimeTrickWasCheckedWith) {
+    const std::string runtime = ::testing::TempDir() + "tarvik-other-runtime";
+    std::system(("mkdir -p " + runtime + "/bits").c_str());
+    const struct {
+        const char* flags;
+        const char* runtimeSays;  // appended to the runtime's configuration header
+        bool stops;
+    } cases[] = {
+        {"", nullptr, false},
+        {"-U__GNUC__ -D__GNUC__=13", nullptr, true},
+        {"", "#undef _GLIBCXX_RELEASE\n#define _GLIBCXX_RELEASE 13\n", true},
+        {"", "#undef __GLIBCXX__\n#define __GLIBCXX__ 20240801\n", true},
+    };
+    for (const auto& check : cases) {
+        std::string include;
+        if (check.runtimeSays != nullptr) {
+            std::ofstream(runtime + "/bits/c++config.h")
+                << "#include_next <bits/c++config.h>\n" << check.runtimeSays;
+            include = " -I " + runtime;
+        }
+        const std::string command = std::string(GetParam().compiler) + " " + check.flags +
+                                    include + " -fsyntax-only -x c++ -include " TARVIK_SOURCE_DIR
+                                    "/base/UStringInstances.h /dev/null 2>&1";
+        std::string output;
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr) << command;
+        char chunk[512];
+        while (std::fgets(chunk, sizeof chunk, pipe) != nullptr) {
+            output += chunk;
+        }
+        const int status = pclose(pipe);
+        EXPECT_EQ(status != 0, check.stops) << command << "\n" << output;
+        EXPECT_EQ(output.find("TarvikD replaces internals of GCC 12") != std::string::npos,
+                  check.stops)
+            << command << "\n" << output;
     }
 }
 
@@ -437,8 +481,10 @@ TEST_P(DllImageTest, DllAndInstallerCarryTheVersionTheAboutBoxShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, DllImageTest,
-                         ::testing::Values(Build{TARVIK_DIST_DIR "/win32/TarvikD.lmp", 0x014C},
-                                           Build{TARVIK_DIST_DIR "/win64/TarvikD.lmp", 0x8664}),
+                         ::testing::Values(Build{TARVIK_DIST_DIR "/win32/TarvikD.lmp", 0x014C,
+                                                 "i686-w64-mingw32-g++"},
+                                           Build{TARVIK_DIST_DIR "/win64/TarvikD.lmp", 0x8664,
+                                                 "x86_64-w64-mingw32-g++"}),
                          [](const ::testing::TestParamInfo<Build>& param) {
                              return param.param.machine == 0x014C ? std::string("win32")
                                                                  : std::string("win64");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "LinkedPluginTest.h"
 #include "PluginApi.h"
 #include "platform/FakePlatform.h"
+#include "plugin/UBoundary.h"
 #include "plugin/ULibraryProc.h"
 
 namespace tarvik {
@@ -141,6 +143,36 @@ TEST_F(BoundaryTest, ExecActionOutsideTheCatalogueAnswersFalseAndWritesNothing) 
     }
     EXPECT_TRUE(plugin->Events.empty());
     EXPECT_EQ(fake.Registrations(), 0u);
+}
+
+// The standard library's own failures reach the boundary's catch and give the entry
+// point's failure answer. The Windows test programs link the DLL's replacements of the
+// runtime's throw helpers, so this holds for them as well.
+TEST(Boundary, StandardLibraryFailuresGiveTheFailureAnswer) {
+    const std::function<void()> failures[] = {
+        [] { static_cast<void>(std::vector<int>(2).at(2)); },
+        [] { static_cast<void>(std::string("Ctrl").substr(5)); },
+        [] {
+            std::vector<char> text;
+            text.reserve(text.max_size() + 1);
+        },
+        [] { static_cast<void>(std::stoi("F5")); },
+    };
+    for (std::size_t i = 0; i < std::size(failures); ++i) {
+        bool finished = false;
+        EXPECT_EQ(plugin::GuardedBool([&] {
+                      failures[i]();
+                      finished = true;
+                      return true;
+                  }),
+                  plugin::kFalse)
+            << "failure " << i;
+        plugin::Guarded([&] {
+            failures[i]();
+            finished = true;
+        });
+        EXPECT_FALSE(finished) << "failure " << i;
+    }
 }
 
 // The global allocator as the plug-in uses it: the size of every block it asks for.
