@@ -737,5 +737,17 @@ TEST_F(DialogSoakIt, TheCensusCatchesOneObjectLeftBehind) {
     EXPECT_TRUE(type == OBJ_MEMDC ? DeleteDC(static_cast<HDC>(leaked)) : DeleteObject(leaked));
 }
 
+// While the library stays loaded, the patch puts its table back when it goes: the
+// next dialog is no longer counted.
+TEST_F(DialogSoakIt, ThePatchGivesTheLibraryItsOwnImportsBack) {
+    EXPECT_EQ(Open(1, Ending::CloseBox), "");
+    const long counted = census.tallies[kWindow].created;
+    EXPECT_GT(counted, 0);
+    patch_.reset();
+    EXPECT_EQ(Open(1, Ending::CloseBox), "");
+    EXPECT_EQ(census.tallies[kWindow].created, counted);
+    EXPECT_EQ(census.Alive(kWindow), 0);
+}
+
 }  // namespace
 }  // namespace tarvik::integration
