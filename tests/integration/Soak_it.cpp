@@ -141,184 +141,133 @@ Thing Timer(HWND window, UINT_PTR id) {
 
 // --- The wrappers: the library's imports of gdi32 and user32 ---------------------------------
 
+// What a wrapper hands back after counting it as made (a null handle counts as nothing).
+template <typename Made>
+Made Count(Kind kind, Made made) {
+    census.Made(kind, Handle(made));
+    return made;
+}
+// A release that succeeded counts the thing gone.
+template <typename Result>
+Result Count(Kind kind, const Thing& thing, Result released) {
+    if (released) {
+        census.Gone(kind, thing);
+    }
+    return released;
+}
+
 HFONT WINAPI CountCreateFontW(int h, int w, int e, int o, int weight, DWORD i, DWORD u, DWORD s, DWORD c,
                               DWORD op, DWORD cp, DWORD q, DWORD pf, LPCWSTR face) {
-    const HFONT font = CreateFontW(h, w, e, o, weight, i, u, s, c, op, cp, q, pf, face);
-    census.Made(kGdiObject, Handle(font));
-    return font;
+    return Count(kGdiObject, CreateFontW(h, w, e, o, weight, i, u, s, c, op, cp, q, pf, face));
 }
 HFONT WINAPI CountCreateFontIndirectW(const LOGFONTW* font) {
-    const HFONT made = CreateFontIndirectW(font);
-    census.Made(kGdiObject, Handle(made));
-    return made;
+    return Count(kGdiObject, CreateFontIndirectW(font));
 }
 HBRUSH WINAPI CountCreateSolidBrush(COLORREF colour) {
-    const HBRUSH brush = CreateSolidBrush(colour);
-    census.Made(kGdiObject, Handle(brush));
-    return brush;
+    return Count(kGdiObject, CreateSolidBrush(colour));
 }
 HPEN WINAPI CountCreatePen(int style, int width, COLORREF colour) {
-    const HPEN pen = CreatePen(style, width, colour);
-    census.Made(kGdiObject, Handle(pen));
-    return pen;
+    return Count(kGdiObject, CreatePen(style, width, colour));
 }
 HDC WINAPI CountCreateCompatibleDC(HDC dc) {
-    const HDC made = CreateCompatibleDC(dc);
-    census.Made(kGdiObject, Handle(made));
-    return made;
+    return Count(kGdiObject, CreateCompatibleDC(dc));
 }
 HBITMAP WINAPI CountCreateCompatibleBitmap(HDC dc, int width, int height) {
-    const HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
-    census.Made(kGdiObject, Handle(bitmap));
-    return bitmap;
+    return Count(kGdiObject, CreateCompatibleBitmap(dc, width, height));
 }
 HBITMAP WINAPI CountCreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                                      DWORD offset) {
-    const HBITMAP bitmap = CreateDIBSection(dc, info, usage, bits, section, offset);
-    census.Made(kGdiObject, Handle(bitmap));
-    return bitmap;
+    return Count(kGdiObject, CreateDIBSection(dc, info, usage, bits, section, offset));
 }
 HBITMAP WINAPI CountCreateBitmap(int width, int height, UINT planes, UINT bits, const void* data) {
-    const HBITMAP bitmap = CreateBitmap(width, height, planes, bits, data);
-    census.Made(kGdiObject, Handle(bitmap));
-    return bitmap;
+    return Count(kGdiObject, CreateBitmap(width, height, planes, bits, data));
 }
 HRGN WINAPI CountCreateRectRgn(int left, int top, int right, int bottom) {
-    const HRGN region = CreateRectRgn(left, top, right, bottom);
-    census.Made(kGdiObject, Handle(region));
-    return region;
+    return Count(kGdiObject, CreateRectRgn(left, top, right, bottom));
 }
 BOOL WINAPI CountDeleteObject(HGDIOBJ object) {
-    if (census.Swallows(kGdiObject, Handle(object))) {
-        return TRUE;
-    }
-    const BOOL deleted = DeleteObject(object);
-    if (deleted) {
-        census.Gone(kGdiObject, Handle(object));
-    }
-    return deleted;
+    return census.Swallows(kGdiObject, Handle(object)) ? TRUE
+                                                       : Count(kGdiObject, Handle(object), DeleteObject(object));
 }
 BOOL WINAPI CountDeleteDC(HDC dc) {
-    if (census.Swallows(kGdiObject, Handle(dc))) {
-        return TRUE;
-    }
-    const BOOL deleted = DeleteDC(dc);
-    if (deleted) {
-        census.Gone(kGdiObject, Handle(dc));
-    }
-    return deleted;
+    return census.Swallows(kGdiObject, Handle(dc)) ? TRUE : Count(kGdiObject, Handle(dc), DeleteDC(dc));
 }
 
 // A bitmap from LoadImage is a GDI object, an icon or cursor a USER one; shared images
 // belong to the system.
 HANDLE WINAPI CountLoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags) {
     const HANDLE image = LoadImageW(instance, name, type, cx, cy, flags);
-    if ((flags & LR_SHARED) == 0) {
-        census.Made(type == IMAGE_BITMAP ? kGdiObject : kIcon, Handle(image));
-    }
-    return image;
+    return (flags & LR_SHARED) != 0 ? image : Count(type == IMAGE_BITMAP ? kGdiObject : kIcon, image);
 }
 HBITMAP WINAPI CountLoadBitmapW(HINSTANCE instance, LPCWSTR name) {
-    const HBITMAP bitmap = LoadBitmapW(instance, name);
-    census.Made(kGdiObject, Handle(bitmap));
-    return bitmap;
+    return Count(kGdiObject, LoadBitmapW(instance, name));
 }
 HICON WINAPI CountCreateIconIndirect(PICONINFO info) {
-    const HICON icon = CreateIconIndirect(info);
-    census.Made(kIcon, Handle(icon));
-    return icon;
+    return Count(kIcon, CreateIconIndirect(info));
 }
 BOOL WINAPI CountDestroyIcon(HICON icon) {
-    const BOOL destroyed = DestroyIcon(icon);
-    if (destroyed) {
-        census.Gone(kIcon, Handle(icon));
-    }
-    return destroyed;
+    return Count(kIcon, Handle(icon), DestroyIcon(icon));
 }
 BOOL WINAPI CountDestroyCursor(HCURSOR cursor) {
-    const BOOL destroyed = DestroyCursor(cursor);
-    if (destroyed) {
-        census.Gone(kIcon, Handle(cursor));
-    }
-    return destroyed;
+    return Count(kIcon, Handle(cursor), DestroyCursor(cursor));
 }
 
 HDC WINAPI CountGetDC(HWND window) {
-    const HDC dc = GetDC(window);
-    census.Made(kWindowDc, Handle(dc));
-    return dc;
+    return Count(kWindowDc, GetDC(window));
 }
 HDC WINAPI CountGetWindowDC(HWND window) {
-    const HDC dc = GetWindowDC(window);
-    census.Made(kWindowDc, Handle(dc));
-    return dc;
+    return Count(kWindowDc, GetWindowDC(window));
 }
 HDC WINAPI CountGetDCEx(HWND window, HRGN clip, DWORD flags) {
-    const HDC dc = GetDCEx(window, clip, flags);
-    census.Made(kWindowDc, Handle(dc));
-    return dc;
+    return Count(kWindowDc, GetDCEx(window, clip, flags));
 }
 int WINAPI CountReleaseDC(HWND window, HDC dc) {
-    const int released = ReleaseDC(window, dc);
-    if (released) {
-        census.Gone(kWindowDc, Handle(dc));
-    }
-    return released;
+    return Count(kWindowDc, Handle(dc), ReleaseDC(window, dc));
 }
 
+// A handle the system gives out again belonged to a window now gone: the census looks
+// before each new window.
 HWND WINAPI CountCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR name, DWORD style, int x, int y,
                                  int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                                  LPVOID parameter) {
-    census.Sweep();  // a handle the system gives out again belonged to a window now gone
-    const HWND window = CreateWindowExW(exStyle, className, name, style, x, y, width, height, parent, menu,
-                                        instance, parameter);
-    census.Made(kWindow, Handle(window));
-    return window;
+    census.Sweep();
+    return Count(kWindow, CreateWindowExW(exStyle, className, name, style, x, y, width, height, parent, menu,
+                                          instance, parameter));
 }
 HWND WINAPI CountCreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD style, int x, int y,
                                  int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                                  LPVOID parameter) {
     census.Sweep();
-    const HWND window = CreateWindowExA(exStyle, className, name, style, x, y, width, height, parent, menu,
-                                        instance, parameter);
-    census.Made(kWindow, Handle(window));
-    return window;
+    return Count(kWindow, CreateWindowExA(exStyle, className, name, style, x, y, width, height, parent, menu,
+                                          instance, parameter));
 }
 
-ATOM WINAPI CountRegisterClassExW(const WNDCLASSEXW* description) {
-    const ATOM atom = RegisterClassExW(description);
+// A class, by its name (the one registration of it the library holds at a time).
+template <typename Name>
+Thing Class(Name name) {
+    return Thing{1, NameOf(name)};
+}
+template <typename Description>
+ATOM Registered(const Description* description, ATOM atom) {
     if (atom != 0) {
-        census.Made(kWindowClass, Thing{1, NameOf(description->lpszClassName)});
+        census.Made(kWindowClass, Class(description->lpszClassName));
     }
     return atom;
+}
+ATOM WINAPI CountRegisterClassExW(const WNDCLASSEXW* description) {
+    return Registered(description, RegisterClassExW(description));
 }
 ATOM WINAPI CountRegisterClassW(const WNDCLASSW* description) {
-    const ATOM atom = RegisterClassW(description);
-    if (atom != 0) {
-        census.Made(kWindowClass, Thing{1, NameOf(description->lpszClassName)});
-    }
-    return atom;
+    return Registered(description, RegisterClassW(description));
 }
 ATOM WINAPI CountRegisterClassExA(const WNDCLASSEXA* description) {
-    const ATOM atom = RegisterClassExA(description);
-    if (atom != 0) {
-        census.Made(kWindowClass, Thing{1, NameOf(description->lpszClassName)});
-    }
-    return atom;
+    return Registered(description, RegisterClassExA(description));
 }
 BOOL WINAPI CountUnregisterClassW(LPCWSTR name, HINSTANCE instance) {
-    const BOOL unregistered = UnregisterClassW(name, instance);
-    if (unregistered) {
-        census.Gone(kWindowClass, Thing{1, NameOf(name)});
-    }
-    return unregistered;
+    return Count(kWindowClass, Class(name), UnregisterClassW(name, instance));
 }
 BOOL WINAPI CountUnregisterClassA(LPCSTR name, HINSTANCE instance) {
-    const BOOL unregistered = UnregisterClassA(name, instance);
-    if (unregistered) {
-        census.Gone(kWindowClass, Thing{1, NameOf(name)});
-    }
-    return unregistered;
+    return Count(kWindowClass, Class(name), UnregisterClassA(name, instance));
 }
 
 UINT_PTR WINAPI CountSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
@@ -329,44 +278,31 @@ UINT_PTR WINAPI CountSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC p
     return made;
 }
 BOOL WINAPI CountKillTimer(HWND window, UINT_PTR id) {
-    const BOOL killed = KillTimer(window, id);
-    if (killed) {
-        census.Gone(kTimer, Timer(window, id));
-    }
-    return killed;
+    return Count(kTimer, Timer(window, id), KillTimer(window, id));
 }
 
 HHOOK WINAPI CountSetWindowsHookExW(int type, HOOKPROC procedure, HINSTANCE instance, DWORD thread) {
-    const HHOOK hook = SetWindowsHookExW(type, procedure, instance, thread);
-    census.Made(kHook, Handle(hook));
-    return hook;
+    return Count(kHook, SetWindowsHookExW(type, procedure, instance, thread));
 }
 HHOOK WINAPI CountSetWindowsHookExA(int type, HOOKPROC procedure, HINSTANCE instance, DWORD thread) {
-    const HHOOK hook = SetWindowsHookExA(type, procedure, instance, thread);
-    census.Made(kHook, Handle(hook));
-    return hook;
+    return Count(kHook, SetWindowsHookExA(type, procedure, instance, thread));
 }
 BOOL WINAPI CountUnhookWindowsHookEx(HHOOK hook) {
-    const BOOL unhooked = UnhookWindowsHookEx(hook);
-    if (unhooked) {
-        census.Gone(kHook, Handle(hook));
-    }
-    return unhooked;
+    return Count(kHook, Handle(hook), UnhookWindowsHookEx(hook));
 }
 
-BOOL WINAPI CountSetPropW(HWND window, LPCWSTR name, HANDLE data) {
-    const BOOL set = SetPropW(window, name, data);
+template <typename Name>
+BOOL PropertySet(HWND window, Name name, BOOL set) {
     if (set) {
         census.Made(kProperty, Property(window, NameOf(name)));
     }
     return set;
 }
+BOOL WINAPI CountSetPropW(HWND window, LPCWSTR name, HANDLE data) {
+    return PropertySet(window, name, SetPropW(window, name, data));
+}
 BOOL WINAPI CountSetPropA(HWND window, LPCSTR name, HANDLE data) {
-    const BOOL set = SetPropA(window, name, data);
-    if (set) {
-        census.Made(kProperty, Property(window, NameOf(name)));
-    }
-    return set;
+    return PropertySet(window, name, SetPropA(window, name, data));
 }
 // A property left on a window when it goes is the library's fault: the system lets
 // it go, but the documented contract is that its owner removes it first.
