@@ -81,7 +81,7 @@ run_windows_layers() {
   fi
   run_suite "$build-integration" scripts/wine-run "$tests/tarvik_integration.exe" --gtest_filter='-DialogSoakIt.*'
   restart_wineserver
-  # Thousands of dialog openings (about 9 minutes under wine64), on a clock of their own.
+  # Thousands of dialog openings (5 to 9 minutes under wine64), on a clock of their own.
   suite_timeout=$((suite_timeout * 2)) run_suite "$build-soak" scripts/wine-run "$tests/tarvik_integration.exe" --gtest_filter='DialogSoakIt.*'
   restart_wineserver
   run_suite "$build-integration-ru" env TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run "$tests/tarvik_integration.exe" --gtest_filter='*Layout*:*Lifecycle*:*CodePage*'

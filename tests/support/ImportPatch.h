@@ -126,7 +126,6 @@ inline ImportPatch::ImportPatch(HMODULE module, const std::vector<ImportReplacem
             patched_.push_back(std::string(replacement.library) + "!" + replacement.name);
         }
     }
-    FlushInstructionCache(GetCurrentProcess(), nullptr, 0);
 }
 
 inline bool ImportPatch::StillLoaded() const {
