@@ -1,6 +1,7 @@
 // The operating-system seam. Every call the run-time code makes into Windows goes
 // through one Platform object: the real one forwards to Win32 (Platform_win.cpp), the
-// fake one (FakePlatform.h) keeps an in-memory model of the same behaviour for tests.
+// fake one (tests/fake/platform/FakePlatform.h) keeps an in-memory model of the same
+// behaviour for tests.
 #pragma once
 
 #include <cstddef>
