@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "base/UTextUtils.h"
 #include "platform/Platform.h"
 #include "plugin/UHostServices.h"
 #include "resources/Strings.h"
@@ -12,7 +13,6 @@ namespace tarvik::about {
 namespace {
 
 using platform::Os;
-using platform::RegistryKey;
 using platform::RegistryRoot;
 using platform::RegistryValue;
 
@@ -24,12 +24,7 @@ constexpr char kTopicPage[] = "index.html#";
 
 // The registry's own error text for a value of the wrong type, with the value's name.
 std::wstring TypeErrorText(const std::wstring& valueName) {
-    std::wstring text = Os().LoadWideText(resources::IDS_REGISTRY_TYPE_ERROR);
-    const std::size_t insert = text.find(L"%s");
-    if (insert != std::wstring::npos) {
-        text.replace(insert, 2, valueName);
-    }
-    return text;
+    return base::FillPlaceholders(Os().LoadWideText(resources::IDS_REGISTRY_TYPE_ERROR), {valueName});
 }
 
 // One key opened for reading under a root, closed with the object. The key is never
@@ -37,33 +32,26 @@ std::wstring TypeErrorText(const std::wstring& valueName) {
 class TRegistryReader {
 public:
     explicit TRegistryReader(RegistryRoot root) noexcept : root_(root) {}
-    TRegistryReader(const TRegistryReader&) = delete;
-    TRegistryReader& operator=(const TRegistryReader&) = delete;
-    ~TRegistryReader() { CloseKey(); }
 
     // Read access is all the lookup needs; a user without write rights to the key is
     // still let in.
     bool OpenKey(const std::string& path) {
-        CloseKey();
+        key_.reset();
         std::uint32_t error = 0;
         key_ = Os().OpenRegistryKey(root_, path, platform::kKeyRead, error);
-        return key_ != nullptr;
+        return static_cast<bool>(key_);
     }
 
-    void CloseKey() noexcept {
-        if (key_ != nullptr) {
-            Os().CloseRegistryKey(std::exchange(key_, nullptr));
-        }
-    }
+    void CloseKey() noexcept { key_.reset(); }
 
     // False when the open key has no value of that name.
     bool ReadValue(const std::string& name, RegistryValue& value) {
-        return key_ != nullptr && Os().QueryRegistryValue(key_, name, value);
+        return key_ && Os().QueryRegistryValue(key_.get(), name, value);
     }
 
 private:
     RegistryRoot root_;
-    RegistryKey key_ = nullptr;
+    platform::UniqueRegistryKey key_;
 };
 
 // A text value as stored: literal (an expandable text keeps its %references%), up to its

@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -78,8 +79,8 @@ bool CreateDecompressor(jpeg_decompress_struct& info, TJpegErrors& errors) {
 
 }  // namespace
 
-TJpegPicture DecodeJpeg(const std::uint8_t* data, std::size_t size) noexcept {
-    TJpegPicture picture;
+ui::PixelPicture DecodeJpeg(const std::uint8_t* data, std::size_t size) noexcept {
+    ui::PixelPicture picture;
     if (data == nullptr || size == 0 || size > std::numeric_limits<unsigned long>::max()) {
         return picture;
     }
@@ -102,10 +103,10 @@ TJpegPicture DecodeJpeg(const std::uint8_t* data, std::size_t size) noexcept {
             pixels.clear();
         }
         if (!pixels.empty() && ReadRows(info, errors, pixels.data(), stride)) {
-            picture.Width = static_cast<int>(info.output_width);
-            picture.Height = static_cast<int>(info.output_height);
-            picture.Stride = stride;
-            picture.Pixels = std::move(pixels);
+            picture.width = static_cast<int>(info.output_width);
+            picture.height = static_cast<int>(info.output_height);
+            picture.stride = stride;
+            picture.bgr = std::move(pixels);
         }
     }
     jpeg_destroy_decompress(&info);

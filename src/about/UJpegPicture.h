@@ -4,29 +4,19 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "ui/UDialog.h"
 
 namespace tarvik::about {
-
-// A decoded picture: 24 bits per pixel, blue, green, red; rows top-down (a DIB with a
-// negative height), each row padded to a multiple of 4 bytes. Empty when the data was
-// not a whole, undamaged JPEG.
-struct TJpegPicture {
-    int Width = 0;
-    int Height = 0;
-    std::size_t Stride = 0;  // bytes per row
-    std::vector<std::uint8_t> Pixels;
-
-    bool Empty() const { return Pixels.empty(); }
-};
 
 // The largest picture decoded, in pixels: a header that claims more gives an empty result
 // instead of a huge allocation.
 constexpr std::size_t kMaxJpegPixels = 4096u * 4096u;
 
-// Decodes the JPEG at data. Never throws, never prints, never ends the process: damaged,
+// Decodes the JPEG at data into the picture a dialog paints (rows top-down, as a DIB with
+// a negative height). Never throws, never prints, never ends the process: damaged,
 // truncated or foreign data, and any warning libjpeg raises while decoding, give an
-// empty picture.
-TJpegPicture DecodeJpeg(const std::uint8_t* data, std::size_t size) noexcept;
+// empty picture (no pixels, every size 0).
+ui::PixelPicture DecodeJpeg(const std::uint8_t* data, std::size_t size) noexcept;
 
 }  // namespace tarvik::about

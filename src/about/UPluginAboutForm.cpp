@@ -5,6 +5,7 @@
 #include "about/UHelpTopics.h"
 #include "about/UJpegPicture.h"
 #include "base/UFailure.h"
+#include "base/UTextUtils.h"
 #include "platform/Platform.h"
 #include "plugin/UHostServices.h"
 #include "resources/ResourceIds.h"
@@ -15,9 +16,6 @@ namespace tarvik::about {
 namespace {
 using platform::Os;
 
-constexpr unsigned kVkEscape = 27;
-constexpr unsigned kVkF1 = 112;
-constexpr int kMrOk = 1;
 constexpr int kSwShowNormal = 1;
 
 constexpr ui::Colour kWhite = ui::Rgb(255, 255, 255);
@@ -29,32 +27,10 @@ ui::Rect InGroup(int left, int top, int width, int height) {
     return {kGroupBox.left + left, kGroupBox.top + top, width, height};
 }
 
-std::wstring Format(const std::wstring& format, const std::wstring& first,
-                    const std::wstring& second = std::wstring()) {
-    std::wstring text = format;
-    std::size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) {
-        text.replace(at, 2, first);
-        at = text.find(L"%s", at + first.size());
-        if (at != std::wstring::npos) {
-            text.replace(at, 2, second);
-        }
-    }
-    return text;
-}
-
 // The picture stored in the library, decoded; empty when it is missing or damaged.
 std::shared_ptr<const ui::PixelPicture> DecodeAboutPicture() {
-    auto picture = std::make_shared<ui::PixelPicture>();
     const std::vector<std::uint8_t> data = Os().LoadRawResource(TARVIK_RES_ABOUT_PICTURE);
-    TJpegPicture decoded = DecodeJpeg(data.data(), data.size());
-    if (!decoded.Empty()) {
-        picture->width = decoded.Width;
-        picture->height = decoded.Height;
-        picture->stride = decoded.Stride;
-        picture->bgr = std::move(decoded.Pixels);
-    }
-    return picture;
+    return std::make_shared<const ui::PixelPicture>(DecodeJpeg(data.data(), data.size()));
 }
 }  // namespace
 
@@ -67,9 +43,9 @@ TAboutTexts LoadAboutTexts() {
     texts.website = Os().LoadWideText(resources::IDS_ABOUT_WEBSITE);
     texts.releaseDate = Os().LoadWideText(resources::IDS_PLUGIN_RELEASE_DATE);
     texts.support = Os().LoadWideText(resources::IDS_ABOUT_SUPPORT);
-    texts.caption = Format(Os().LoadWideText(resources::IDS_ABOUT_CAPTION_FORMAT), name);
-    texts.nameVersion = Format(Os().LoadWideText(resources::IDS_ABOUT_NAME_VERSION_FORMAT), name,
-                               Os().LoadWideText(resources::IDS_PLUGIN_VERSION));
+    texts.caption = base::FillPlaceholders(Os().LoadWideText(resources::IDS_ABOUT_CAPTION_FORMAT), {name});
+    texts.nameVersion = base::FillPlaceholders(Os().LoadWideText(resources::IDS_ABOUT_NAME_VERSION_FORMAT),
+                                               {name, Os().LoadWideText(resources::IDS_PLUGIN_VERSION)});
     texts.thirdpartyLabel = Os().LoadWideText(resources::IDS_ABOUT_THIRDPARTY);
     texts.ok = Os().LoadWideText(resources::IDS_EDIT_OK);
     texts.help = Os().LoadWideText(resources::IDS_EDIT_HELP);
@@ -84,7 +60,7 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
     spec.background = ui::kButtonFace;
     spec.defaultId = kAboutOk;
     spec.cancelId = kAboutEscape;
-    spec.closeResult = kMrOk;
+    spec.closeResult = ui::kMrOk;
     spec.firstFocus = kAboutOk;
     spec.bringToTopOnActivate = true;
     const bool credits = !texts.credits.empty();
@@ -162,9 +138,9 @@ int TPluginAboutForm::ShowModal() {
 }
 
 void TPluginAboutForm::FormKeyUp(unsigned key) {
-    if (key == kVkEscape) {
-        view_->End(kMrOk);
-    } else if (key == kVkF1) {
+    if (key == ui::kVkEscape) {
+        view_->End(ui::kMrOk);
+    } else if (key == ui::kVkF1) {
         ShowAboutHelp();
     }
 }
@@ -212,7 +188,7 @@ void TPluginAboutForm::Command(int id) {
     switch (id) {
         case kAboutOk:
         case kAboutEscape:
-            view_->End(kMrOk);
+            view_->End(ui::kMrOk);
             break;
         case kAboutHelp:
             Dispatch(&TPluginAboutForm::btnHelpClick);

@@ -13,9 +13,9 @@
 namespace tarvik::about {
 
 // Control ids: OK is IDOK; Escape arrives as IDCANCEL; Help is IDHELP.
-constexpr int kAboutOk = 1;
-constexpr int kAboutEscape = 2;
-constexpr int kAboutHelp = 9;
+constexpr int kAboutOk = ui::kIdOk;
+constexpr int kAboutEscape = ui::kIdCancel;
+constexpr int kAboutHelp = ui::kIdHelp;
 constexpr int kAboutHint = 20;        // mPluginHint
 constexpr int kAboutThirdparty = 21;  // mPluginThidparty
 constexpr int kAboutWebsite = 30;     // lbWebsiteUrl

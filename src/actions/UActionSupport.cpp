@@ -1,5 +1,6 @@
 #include "actions/UActionSupport.h"
 
+#include "base/UTextUtils.h"
 #include "hotkeys/UHotkeysUtilities.h"
 #include "platform/Platform.h"
 #include "plugin/UHostServices.h"
@@ -10,8 +11,6 @@ namespace tarvik::actions {
 using platform::Os;
 
 namespace {
-
-constexpr const char kPlaceholder[] = "%s";
 
 // The prefixes that announce hexadecimal digits, longest first so that "0x" is not
 // taken for a decimal 0 followed by an "x".
@@ -101,12 +100,7 @@ std::string SystemErrorText(std::uint32_t code) {
 }
 
 std::string HotkeyErrorText(unsigned stringId, const std::string& hotkeyText) {
-    std::string text = Os().LoadText(stringId);
-    const std::size_t at = text.find(kPlaceholder);
-    if (at != std::string::npos) {
-        text.replace(at, std::char_traits<char>::length(kPlaceholder), hotkeyText);
-    }
-    return text;
+    return base::FillPlaceholders(Os().LoadText(stringId), {hotkeyText});
 }
 
 void ReportError(const std::string& text) {

@@ -18,38 +18,39 @@ namespace {
 using namespace tarvik::resources;
 constexpr FrameKind A = FrameKind::AlphaVar;
 
-// One row per editor: the frames from top to bottom (parameter, place, caption), the
-// title line T, the tab width W, the buttons' lefts and tab orders (OK, Cancel, Help).
+// One row per editor (TKeysAddActionEditForm ... TOnKeyPressActionEditForm, in command
+// order): the frames from top to bottom (parameter, place, caption), the title line T,
+// the tab width W, the buttons' lefts and tab orders (OK, Cancel, Help).
 const EditorRow kEditors[] = {
-    {1, "TKeysAddActionEditForm", IDS_EDIT_CAPTION_ADD, IDS_NAME_ADD, IDS_EDIT_DESC_ADD, false, 280, 2,
-     {{"HotkeyFrame", A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
-      {"ResultVarFrame", A, 2, {9, 67, 362, 70}, IDS_EDIT_FIELD_STORE_ID}},
+    {1, IDS_EDIT_CAPTION_ADD, IDS_NAME_ADD, IDS_EDIT_DESC_ADD, false, 280, 2,
+     {{A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
+      {A, 2, {9, 67, 362, 70}, IDS_EDIT_FIELD_STORE_ID}},
      136, 100, {199, 279, 359}, {2, 3, 4}},
-    {2, "TKeysChangeActionEditForm", IDS_EDIT_CAPTION_CHANGE, IDS_NAME_CHANGE, IDS_EDIT_DESC_CHANGE, false, 343, 3,
-     {{"OldHotkeyIdFrame", A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_OLD_ID},
-      {"NewHotkeyFrame", A, 2, {9, 70, 362, 65}, IDS_EDIT_FIELD_NEW_HOTKEY},
-      {"ResultVarFrame", A, 3, {8, 131, 362, 62}, IDS_EDIT_FIELD_STORE_ID}},
+    {2, IDS_EDIT_CAPTION_CHANGE, IDS_NAME_CHANGE, IDS_EDIT_DESC_CHANGE, false, 343, 3,
+     {{A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_OLD_ID},
+      {A, 2, {9, 70, 362, 65}, IDS_EDIT_FIELD_NEW_HOTKEY},
+      {A, 3, {8, 131, 362, 62}, IDS_EDIT_FIELD_STORE_ID}},
      201, 125, {198, 278, 358}, {3, 4, 5}},
-    {3, "TKeysRemoveActionEditForm", IDS_EDIT_CAPTION_REMOVE, IDS_NAME_REMOVE, IDS_EDIT_DESC_REMOVE, true, 289, 2,
-     {{"HotkeyFrame", A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
-      {"ResultVarFrame", A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
+    {3, IDS_EDIT_CAPTION_REMOVE, IDS_NAME_REMOVE, IDS_EDIT_DESC_REMOVE, true, 289, 2,
+     {{A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
+      {A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
      146, 125, {198, 278, 358}, {2, 3, 4}},
-    {4, "TKeysRemoveByIdActionEditForm", IDS_EDIT_CAPTION_REMOVE_BY_ID, IDS_NAME_REMOVE_BY_ID, IDS_EDIT_DESC_REMOVE_BY_ID, true, 287, 2,
-     {{"HotkeyIdFrame", A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_ID},
-      {"ResultVarFrame", A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
+    {4, IDS_EDIT_CAPTION_REMOVE_BY_ID, IDS_NAME_REMOVE_BY_ID, IDS_EDIT_DESC_REMOVE_BY_ID, true, 287, 2,
+     {{A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_ID},
+      {A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
      144, 145, {198, 278, 358}, {2, 3, 4}},
-    {6, "TKeysIsValidActionEditForm", IDS_EDIT_CAPTION_IS_VALID, IDS_NAME_IS_VALID, IDS_EDIT_DESC_IS_VALID, true, 286, 2,
-     {{"HotkeyFrame", A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
-      {"ResultVarFrame", A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
+    {6, IDS_EDIT_CAPTION_IS_VALID, IDS_NAME_IS_VALID, IDS_EDIT_DESC_IS_VALID, true, 286, 2,
+     {{A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
+      {A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
      146, 125, {198, 278, 358}, {2, 3, 4}},
-    {7, "TKeysIsAvailableActionEditForm", IDS_EDIT_CAPTION_IS_AVAILABLE, IDS_NAME_IS_AVAILABLE, IDS_EDIT_DESC_IS_AVAILABLE, true, 286, 2,
-     {{"HotkeyFrame", A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
-      {"ResultVarFrame", A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
+    {7, IDS_EDIT_CAPTION_IS_AVAILABLE, IDS_NAME_IS_AVAILABLE, IDS_EDIT_DESC_IS_AVAILABLE, true, 286, 2,
+     {{A, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_HOTKEY},
+      {A, 2, {8, 75, 362, 62}, IDS_EDIT_FIELD_STORE_RESULT}},
      144, 137, {198, 278, 358}, {2, 3, 4}},
-    {8, "TOnKeyPressActionEditForm", IDS_EDIT_CAPTION_ON_KEY_PRESS, IDS_NAME_ON_KEY_PRESS, IDS_EDIT_DESC_ON_KEY_PRESS, false, 355, 3,
-     {{"SubroutineFrame", FrameKind::Subroutine, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_SUBROUTINE},
-      {"HotkeyIdVarFrame", A, 2, {8, 72, 362, 65}, IDS_EDIT_FIELD_STORE_ID},
-      {"HotkeyShortcutVarFrame", A, 3, {8, 139, 362, 70}, IDS_EDIT_FIELD_STORE_SHORTCUT}},
+    {8, IDS_EDIT_CAPTION_ON_KEY_PRESS, IDS_NAME_ON_KEY_PRESS, IDS_EDIT_DESC_ON_KEY_PRESS, false, 355, 3,
+     {{FrameKind::Subroutine, 1, {8, 8, 362, 65}, IDS_EDIT_FIELD_SUBROUTINE},
+      {A, 2, {8, 72, 362, 65}, IDS_EDIT_FIELD_STORE_ID},
+      {A, 3, {8, 139, 362, 70}, IDS_EDIT_FIELD_STORE_SHORTCUT}},
      212, 125, {198, 278, 358}, {5, 4, 3}},
 };
 
@@ -84,7 +85,7 @@ bool EditAction(TPluginActionEditForm& form, std::initializer_list<char**> slots
         const char* text = slot != nullptr ? *slot : nullptr;
         form.SetFieldText(parameter++, text != nullptr ? text : "");
     }
-    if (form.ShowModal() != kMrOk) {
+    if (form.ShowModal() != ui::kMrOk) {
         return false;
     }
     parameter = 1;

@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 
-#include "editors/UAlphaVarFrame.h"
+#include "ui/UDialog.h"
 
 namespace tarvik::editors {
 
@@ -15,7 +16,6 @@ class TPluginActionEditForm;
 enum class FrameKind { AlphaVar, Subroutine };
 
 struct FrameRow {
-    const char* name;
     FrameKind kind;
     int parameter;  // from 1, catalogue order
     ui::Rect rect;
@@ -24,7 +24,6 @@ struct FrameRow {
 
 struct EditorRow {
     int number;  // the command
-    const char* className;
     unsigned captionId;      // the dialog's caption
     unsigned nameId;         // lbActionName: the command's name, also the help topic
     unsigned descriptionId;  // lbActionDesc, first or only line

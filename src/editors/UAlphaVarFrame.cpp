@@ -9,55 +9,24 @@ namespace tarvik::editors {
 namespace {
 using platform::Os;
 
-// One row per component: the frame as designed, and as every editor of this library
-// places it (widened to 362, the field to 300, the variables button moved).
-enum : std::size_t { kBackground, kCaption, kField, kVariables, kSeparator, kObjects, kFiles };
-const FrameComponent kComponents[] = {
-    {"lbBackground", {3, 3, 296, 58}, {3, 3, 358, 58}},
-    {"lbVariable", {12, 9, 0, 0}, {12, 9, 0, 0}},
-    {"edVariable", {13, 35, 173, 22}, {13, 35, 300, 22}},
-    {"btnVariables", {191, 35, 27, 23}, {319, 33, 27, 23}},
-    {"separator", {224, 33, 4, 24}, {224, 33, 4, 24}},
-    {"btnObjects", {234, 35, 27, 23}, {234, 35, 27, 23}},
-    {"btnFiles", {267, 35, 27, 23}, {267, 35, 27, 23}},
+// One row per component, as every editor of this library places the frame: widened to
+// 362, the field to 300, the variables button moved to its end. Only the variables
+// button is shown; the objects and files buttons stay hidden.
+enum : std::size_t { kBackground, kCaption, kField, kVariables, kObjects, kFiles };
+const ui::Rect kComponents[] = {
+    {3, 3, 358, 58},     // lbBackground
+    {12, 9, 0, 0},       // lbVariable
+    {13, 35, 300, 22},   // edVariable
+    {319, 33, 27, 23},   // btnVariables
+    {234, 35, 27, 23},   // btnObjects
+    {267, 35, 27, 23},   // btnFiles
 };
 }  // namespace
 
-void TFrame::PickInto(int kind) {
-    const int field = FieldId();
-    const std::string current = Os().WideToAnsi(View().Text(field));
-    std::string chosen;
-    plugin::PickFromHost(static_cast<plugin::THostPickerKind>(kind), current, chosen);
-    if (!chosen.empty()) {
-        View().SetText(field, Os().AnsiToWide(chosen));
-    }
-    View().FocusAndSelectAll(field);
-}
-
-void TFrame::AddPanel(ui::DialogSpec& spec, ui::Rect background, ui::Rect caption) const {
-    spec.painted.push_back(ui::PictureRow(background, TARVIK_RES_PANEL));
-    spec.painted.push_back(ui::LabelRow(caption, Os().LoadWideText(placement_.captionId),
-                                        ui::FontRole::Label, ui::kWindowText));
-}
-
-ui::ControlRow TFrame::PickerButton(int id, ui::Rect rect, const char* glyph, unsigned hint,
-                                    ui::Colour background) const {
-    ui::ControlRow button = ui::Control(ui::ControlKind::FlatButton, placement_.firstId + id, rect, L"",
-                                        ui::FontRole::Field);
-    button.glyph = glyph;
-    button.hint = Os().LoadWideText(hint);
-    button.background = background;
-    return button;
-}
-
 void TAlphaVarFrame::AddComponents(ui::DialogSpec& spec) const {
-    const bool placed = placement_.pickersOnly;
     auto rect = [&](std::size_t index) { return Place(kComponents[index]); };
     spec.painted.push_back(ui::FillRow(placement_.rect, kColour));
     AddPanel(spec, rect(kBackground), rect(kCaption));
-    if (!placed) {
-        spec.painted.push_back(ui::PictureRow(rect(kSeparator), TARVIK_RES_SEPARATOR));
-    }
     spec.controls.push_back(
         ui::Control(ui::ControlKind::Edit, placement_.firstId + kEdVariable, rect(kField), L"", ui::FontRole::Field));
 
@@ -74,7 +43,7 @@ void TAlphaVarFrame::AddComponents(ui::DialogSpec& spec) const {
     };
     for (const Picker& picker : pickers) {
         ui::ControlRow button = PickerButton(picker.id, rect(picker.component), picker.glyph, picker.hint, kColour);
-        button.visible = !placed || picker.id == kBtnVariables;
+        button.visible = picker.id == kBtnVariables;
         spec.controls.push_back(button);
     }
 }
@@ -96,14 +65,14 @@ bool TAlphaVarFrame::Click(int id) {
 }
 
 void TAlphaVarFrame::btnVariablesClick() {
-    PickInto(static_cast<int>(plugin::THostPickerKind::Variable));
+    PickInto(plugin::THostPickerKind::Variable);
 }
 
 void TAlphaVarFrame::btnObjectsClick() {
     if (ObjectsTag == 0) {
-        PickInto(static_cast<int>(plugin::THostPickerKind::ObjectTag0));
+        PickInto(plugin::THostPickerKind::ObjectTag0);
     } else if (ObjectsTag == 1) {
-        PickInto(static_cast<int>(plugin::THostPickerKind::ObjectTag1));
+        PickInto(plugin::THostPickerKind::ObjectTag1);
     } else {
         View().FocusAndSelectAll(FieldId());
     }

@@ -4,7 +4,9 @@
 
 #include "about/UHelpTopics.h"
 #include "base/UFailure.h"
+#include "base/UTextUtils.h"
 #include "editors/UActionEditors.h"
+#include "editors/UAlphaVarFrame.h"
 #include "editors/USubroutineFrame.h"
 #include "plugin/UHostServices.h"
 #include "resources/ResourceIds.h"
@@ -20,8 +22,6 @@ using platform::Os;
 // size that follows the text). Rows are in drawing order, back to front.
 enum class Place { Fixed, TabWidth, Text };
 struct BaseComponent {
-    const char* name;
-    ui::Rect designed;  // as the base dialog lays it out (client 441 x 398)
     int left;           // in an editor
     int belowTitle;     // top - T
     Place size;
@@ -33,17 +33,17 @@ enum : std::size_t {
     kLbPluginName, kLbNotice, kBtnOkRow, kBtnCancelRow, kBtnHelpRow
 };
 const BaseComponent kBase[] = {
-    {"spTitulo", {8, 254, 125, 30}, 11, 0, Place::TabWidth, 0, 30},
-    {"spDescripcion", {8, 274, 425, 75}, 11, 20, Place::Fixed, 422, 75},
-    {"imgTitulo", {12, 258, 17, 15}, 15, 4, Place::Fixed, 17, 15},
-    {"lbActionName", {32, 258, 0, 0}, 35, 4, Place::Text, 0, 0},
-    {"lbActionDesc", {17, 284, 400, 59}, 20, 30, Place::Fixed, 400, 59},
-    {"PluginIcon", {8, 358, 32, 32}, 11, 104, Place::Fixed, 32, 32},
-    {"lbPluginName", {46, 358, 0, 0}, 49, 104, Place::Text, 0, 0},
-    {"lbNotice", {46, 373, 0, 0}, 49, 119, Place::Text, 0, 0},
-    {"btnOK", {198, 361, 75, 25}, 0, 107, Place::Fixed, 75, 25},
-    {"btnCancel", {278, 361, 75, 25}, 0, 107, Place::Fixed, 75, 25},
-    {"btnHelp", {358, 361, 75, 25}, 0, 107, Place::Fixed, 75, 25},
+    {11, 0, Place::TabWidth, 0, 30},  // spTitulo
+    {11, 20, Place::Fixed, 422, 75},  // spDescripcion
+    {15, 4, Place::Fixed, 17, 15},  // imgTitulo
+    {35, 4, Place::Text, 0, 0},  // lbActionName
+    {20, 30, Place::Fixed, 400, 59},  // lbActionDesc
+    {11, 104, Place::Fixed, 32, 32},  // PluginIcon
+    {49, 104, Place::Text, 0, 0},  // lbPluginName
+    {49, 119, Place::Text, 0, 0},  // lbNotice
+    {0, 107, Place::Fixed, 75, 25},  // btnOK
+    {0, 107, Place::Fixed, 75, 25},  // btnCancel
+    {0, 107, Place::Fixed, 75, 25},  // btnHelp
 };
 
 // spTitulo and spDescripcion: fill, outline, outline width.
@@ -56,22 +56,14 @@ constexpr int kDescriptionOutlineWidth = 2;
 
 constexpr int kFirstFrameId = 100;
 constexpr int kFrameIdStep = 10;
-
-std::wstring Format(const std::wstring& format, const std::wstring& value) {
-    const std::size_t at = format.find(L"%s");
-    if (at == std::wstring::npos) {
-        return format;
-    }
-    return format.substr(0, at) + value + format.substr(at + 2);
-}
 }  // namespace
 
 TPluginActionEditForm::TPluginActionEditForm(const EditorRow& editor) : editor_(editor) {
     actionName_ = Os().LoadWideText(editor_.nameId);
     for (std::size_t i = 0; i < editor_.frameCount; ++i) {
         const FrameRow& row = editor_.frames[i];
-        const FramePlacement placement{row.name, row.rect, row.captionId,
-                                       kFirstFrameId + kFrameIdStep * static_cast<int>(i), true};
+        const FramePlacement placement{row.rect, row.captionId,
+                                       kFirstFrameId + kFrameIdStep * static_cast<int>(i)};
         if (row.kind == FrameKind::Subroutine) {
             frames_.push_back(std::make_unique<TSubroutineFrame>(placement));
         } else {
@@ -87,10 +79,7 @@ TPluginActionEditForm::TPluginActionEditForm(const EditorRow& editor) : editor_(
     }
 }
 
-TPluginActionEditForm::~TPluginActionEditForm() {
-    // The window goes before the frames whose ids it holds.
-    view_.reset();
-}
+TPluginActionEditForm::~TPluginActionEditForm() = default;
 
 ui::DialogSpec TPluginActionEditForm::BuildSpec() {
     ui::DialogSpec spec;
@@ -100,7 +89,7 @@ ui::DialogSpec TPluginActionEditForm::BuildSpec() {
     spec.background = ui::kButtonFace;
     spec.defaultId = kBtnOk;
     spec.cancelId = kBtnCancel;
-    spec.closeResult = kMrCancel;
+    spec.closeResult = ui::kMrCancel;
     spec.bringToTopOnActivate = true;
 
     const int top = editor_.titleTop;
@@ -129,8 +118,8 @@ ui::DialogSpec TPluginActionEditForm::BuildSpec() {
 
     spec.painted.push_back(ui::IconRow(placed(kPluginIcon), TARVIK_RES_MAINICON));
     spec.painted.push_back(ui::LabelRow(placed(kLbPluginName),
-                                        Format(Os().LoadWideText(resources::IDS_EDIT_PLUGIN_FORMAT),
-                                               Os().LoadWideText(resources::IDS_PLUGIN_NAME)),
+                                        base::FillPlaceholders(Os().LoadWideText(resources::IDS_EDIT_PLUGIN_FORMAT),
+                                                               {Os().LoadWideText(resources::IDS_PLUGIN_NAME)}),
                                         ui::FontRole::Dialog, ui::kGrey));
     spec.painted.push_back(ui::LabelRow(placed(kLbNotice), Os().LoadWideText(resources::IDS_EDIT_NOTICE),
                                         ui::FontRole::Dialog, ui::kGrey));
@@ -194,7 +183,7 @@ int TPluginActionEditForm::ShowModal() {
 }
 
 void TPluginActionEditForm::FormClose(int modalResult) {
-    if (modalResult != kMrOk) {
+    if (modalResult != ui::kMrOk) {
         return;
     }
     // Every frame's field: the edit box of a variable frame, the combo box of the
@@ -211,7 +200,7 @@ void TPluginActionEditForm::btnHelpClick() {
 }
 
 void TPluginActionEditForm::FormKeyUp(unsigned key) {
-    if (key == kVkF1) {
+    if (key == ui::kVkF1) {
         ShowActionHelp();
     }
 }
@@ -223,9 +212,9 @@ void TPluginActionEditForm::ShowActionHelp() {
 void TPluginActionEditForm::Command(int id) {
     try {
         if (id == kBtnOk) {
-            view_->End(kMrOk);
+            view_->End(ui::kMrOk);
         } else if (id == kBtnCancel) {
-            view_->End(kMrCancel);
+            view_->End(ui::kMrCancel);
         } else if (id == kBtnHelp) {
             btnHelpClick();
         } else {

@@ -9,21 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "editors/UAlphaVarFrame.h"
+#include "editors/UFrame.h"
 #include "ui/UDialog.h"
 
 namespace tarvik::editors {
 
 struct EditorRow;
 
-// Modal results.
-constexpr int kMrOk = 1;
-constexpr int kMrCancel = 2;
-// Control ids of the base dialog's buttons (IDOK, IDCANCEL, IDHELP).
-constexpr int kBtnOk = 1;
-constexpr int kBtnCancel = 2;
-constexpr int kBtnHelp = 9;
-constexpr unsigned kVkF1 = 112;
+// Control ids of the base dialog's buttons.
+constexpr int kBtnOk = ui::kIdOk;
+constexpr int kBtnCancel = ui::kIdCancel;
+constexpr int kBtnHelp = ui::kIdHelp;
 
 class TPluginActionEditForm : private ui::DialogEvents {
 public:
@@ -40,7 +36,7 @@ public:
     void SetFieldText(int parameter, const std::string& text);
     TFrame& FrameOf(int parameter);
 
-    // Shows the dialog modally; the modal result (kMrOk, kMrCancel).
+    // Shows the dialog modally; the modal result (ui::kMrOk, ui::kMrCancel).
     int ShowModal();
 
     // The handlers.
@@ -61,6 +57,7 @@ private:
     const EditorRow& editor_;
     std::wstring actionName_;  // lbActionName's caption: also the help topic
     std::vector<std::unique_ptr<TFrame>> frames_;  // top to bottom
+    // Declared after the frames, so the window (which holds their ids) goes first.
     std::unique_ptr<ui::DialogView> view_;
 };
 

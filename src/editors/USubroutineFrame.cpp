@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/Platform.h"
 #include "plugin/UHostServices.h"
 #include "resources/ResourceIds.h"
 #include "resources/Strings.h"
@@ -11,13 +12,13 @@ namespace tarvik::editors {
 namespace {
 using platform::Os;
 
-// One row per component: as designed, and as the tvOnKeyPress editor places it.
+// One row per component, as the tvOnKeyPress editor places the frame.
 enum : std::size_t { kBackground, kCaption, kVariables, kField };
-const FrameComponent kComponents[] = {
-    {"lbBackground", {3, 3, 204, 60}, {3, 3, 358, 60}},
-    {"lbVariable", {12, 9, 0, 0}, {12, 9, 0, 0}},
-    {"btnVariables", {176, 35, 27, 23}, {319, 35, 27, 23}},
-    {"cbVariable", {13, 35, 157, 22}, {13, 35, 300, 22}},
+const ui::Rect kComponents[] = {
+    {3, 3, 358, 60},     // lbBackground
+    {12, 9, 0, 0},       // lbVariable
+    {319, 35, 27, 23},   // btnVariables
+    {13, 35, 300, 22},   // cbVariable
 };
 constexpr int kItemHeight = 14;
 }  // namespace
@@ -55,7 +56,7 @@ bool TSubroutineFrame::Click(int id) {
 }
 
 void TSubroutineFrame::btnVariablesClick() {
-    PickInto(static_cast<int>(plugin::THostPickerKind::Variable));
+    PickInto(plugin::THostPickerKind::Variable);
 }
 
 }  // namespace tarvik::editors

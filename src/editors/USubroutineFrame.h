@@ -2,7 +2,7 @@
 // the order the host gives them, and a variables button.
 #pragma once
 
-#include "editors/UAlphaVarFrame.h"
+#include "editors/UFrame.h"
 
 namespace tarvik::editors {
 

@@ -398,18 +398,20 @@ void HotKeysStartup() {
     state.EnglishLayout = os.LoadLayout(kEnglishLayoutId, platform::kKlfNoTellShell);
     // The codec owns the layout only when it loaded it itself; a null handle is nothing
     // to unload.
-    state.UnloadEnglishLayout =
-        state.EnglishLayout != nullptr &&
-        std::find(before.begin(), before.end(), state.EnglishLayout) == before.end();
+    if (state.EnglishLayout != nullptr &&
+        std::find(before.begin(), before.end(), state.EnglishLayout) == before.end()) {
+        state.LoadedEnglishLayout = platform::UniqueLayout(os, state.EnglishLayout);
+    }
+}
+
+void HotKeysProcessEnd() {
+    State().LoadedEnglishLayout.release();
 }
 
 void HotKeysShutdown() {
     CodecState& state = State();
-    if (state.UnloadEnglishLayout) {
-        Os().UnloadLayout(state.EnglishLayout);
-    }
+    state.LoadedEnglishLayout.reset();
     state.EnglishLayout = nullptr;
-    state.UnloadEnglishLayout = false;
     KeyNameIndex().Clear();
     state.ShiftName.clear();
     state.CtrlName.clear();

@@ -56,12 +56,16 @@ struct CodecState {
     std::string AltName = "Alt";
     std::string WinName = "Win";
     platform::LayoutHandle EnglishLayout = nullptr;
-    bool UnloadEnglishLayout = false;
+    // The same layout when the codec loaded it itself: unloaded when the codec stops.
+    platform::UniqueLayout LoadedEnglishLayout;
 };
 const CodecState& Codec();
 
 void HotKeysStartup();
 void HotKeysShutdown();
+// The process is ending: the system unloads its layouts itself, so the codec lets go of
+// the one it loaded without a call.
+void HotKeysProcessEnd();
 
 struct HotKeyEntry {
     HotKeyValue HotKey;

@@ -1,14 +1,18 @@
 // The operating-system seam. Every call the run-time code makes into Windows goes
 // through one Platform object: the real one forwards to Win32 (Platform_win.cpp), the
-// fake one (FakePlatform.h) keeps an in-memory model of the same behaviour for tests.
+// fake one (tests/fake/platform/FakePlatform.h) keeps an in-memory model of the same
+// behaviour for tests.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvik::platform {
+
+class Platform;
 
 using WindowHandle = void*;  // HWND
 using LayoutHandle = void*;  // HKL
@@ -26,7 +30,6 @@ constexpr unsigned kMapVkToVsc = 0;         // MAPVK_VK_TO_VSC
 constexpr unsigned kKlfNoTellShell = 0x80;  // KLF_NOTELLSHELL
 constexpr unsigned kModAlt = 1, kModControl = 2, kModShift = 4, kModWin = 8;
 constexpr Atom kFirstStringAtom = 0xC000;
-constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
 constexpr std::uint32_t kFileAttributeDirectory = 0x10;        // FILE_ATTRIBUTE_DIRECTORY
 constexpr std::uint32_t kKeyRead = 0x20019;                    // KEY_READ
@@ -37,6 +40,52 @@ constexpr unsigned kHhCloseAll = 0x12;   // HH_CLOSE_ALL
 
 using RegistryKey = void*;  // HKEY
 enum class RegistryRoot { CurrentUser, LocalMachine };
+
+// A handle the platform handed out, given back to the same platform when its owner goes:
+// move-only, one line per kind (below), in the shape of the window layer's owners.
+template <typename Handle, typename Release>
+class PlatformHandle {
+public:
+    PlatformHandle() noexcept = default;
+    PlatformHandle(Platform& os, Handle handle) noexcept : os_(&os), handle_(handle) {}
+    PlatformHandle(const PlatformHandle&) = delete;
+    PlatformHandle& operator=(const PlatformHandle&) = delete;
+    PlatformHandle(PlatformHandle&& other) noexcept
+        : os_(other.os_), handle_(std::exchange(other.handle_, nullptr)) {}
+    PlatformHandle& operator=(PlatformHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            os_ = other.os_;
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    ~PlatformHandle() { reset(); }
+
+    Handle get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != nullptr; }
+    // Gives the handle up without giving it back (the system takes it with the process).
+    Handle release() noexcept { return std::exchange(handle_, nullptr); }
+    void reset() noexcept {
+        if (const Handle old = std::exchange(handle_, nullptr); old != nullptr) {
+            Release()(*os_, old);
+        }
+    }
+
+private:
+    Platform* os_ = nullptr;
+    Handle handle_ = nullptr;
+};
+
+struct CloseRegistryKeyOf {
+    void operator()(Platform& os, RegistryKey key) const noexcept;
+};
+struct UnloadLayoutOf {
+    void operator()(Platform& os, LayoutHandle layout) const noexcept;
+};
+using UniqueRegistryKey = PlatformHandle<RegistryKey, CloseRegistryKeyOf>;  // RegCloseKey
+// A layout loaded for the process by whoever holds it: UnloadKeyboardLayout.
+using UniqueLayout = PlatformHandle<LayoutHandle, UnloadLayoutOf>;
 
 // A value read from an open key: its type and its bytes as stored.
 struct RegistryValue {
@@ -106,7 +155,6 @@ public:
     // --- Global atoms --------------------------------------------------------------------
     virtual Atom AddGlobalAtom(const std::string& name) = 0;     // GlobalAddAtomA, 0 on failure
     virtual Atom DeleteGlobalAtom(Atom atom) = 0;                // GlobalDeleteAtom, 0 on success
-    virtual Atom FindGlobalAtom(const std::string& name) = 0;    // GlobalFindAtomA, 0 when absent
 
     // --- Hotkeys -------------------------------------------------------------------------
     virtual bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers,
@@ -135,6 +183,8 @@ public:
     virtual std::string KeyNameText(std::int32_t lParam) = 0;
     virtual LayoutHandle ThreadLayout() = 0;  // GetKeyboardLayout(0)
     virtual std::vector<LayoutHandle> LayoutList(int maxCount) = 0;  // GetKeyboardLayoutList
+    // LoadKeyboardLayoutA: the layout's handle, whether loaded now or there before; the
+    // caller that loaded it owns it with a UniqueLayout.
     virtual LayoutHandle LoadLayout(const std::string& id, unsigned flags) = 0;
     virtual LayoutHandle ActivateLayout(LayoutHandle layout, unsigned flags) = 0;
     virtual bool UnloadLayout(LayoutHandle layout) = 0;
@@ -155,11 +205,12 @@ public:
     }
 
     // --- Registry ------------------------------------------------------------------------
-    // RegOpenKeyExA(root, path, 0, access); never creates a key. Null with the system's
+    // RegOpenKeyExA(root, path, 0, access); never creates a key. Empty with the system's
     // error code in `error` when the key cannot be opened with that access.
-    virtual RegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
-                                        std::uint32_t access, std::uint32_t& error) = 0;
-    virtual void CloseRegistryKey(RegistryKey key) = 0;  // RegCloseKey
+    virtual UniqueRegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
+                                              std::uint32_t access, std::uint32_t& error) = 0;
+    // RegCloseKey: what a UniqueRegistryKey calls when it goes.
+    virtual void CloseRegistryKey(RegistryKey key) = 0;
     // RegQueryValueExA of a named value: false when the key has no such value.
     virtual bool QueryRegistryValue(RegistryKey key, const std::string& name,
                                     RegistryValue& value) = 0;
@@ -184,6 +235,14 @@ public:
     virtual bool BrowseForFolder(WindowHandle owner, const std::wstring& caption,
                                  std::wstring& path) = 0;
 };
+
+inline void CloseRegistryKeyOf::operator()(Platform& os, RegistryKey key) const noexcept {
+    os.CloseRegistryKey(key);
+}
+
+inline void UnloadLayoutOf::operator()(Platform& os, LayoutHandle layout) const noexcept {
+    os.UnloadLayout(layout);
+}
 
 // The platform the run-time code talks to. In a Windows build it starts as the real
 // one; elsewhere a test installs a fake before the first call.

@@ -10,17 +10,15 @@
 #include <climits>
 #include <utility>
 
+#include "base/UUniqueHandle.h"
+#include "platform/Module_win.h"
 #include "platform/Platform.h"
-
-// The image this code is linked into: the plug-in DLL, or a test program.
-extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace tarvik::platform {
 namespace {
 
-HINSTANCE OwnModule() noexcept {
-    return reinterpret_cast<HINSTANCE>(&__ImageBase);
-}
+// The folder browser's answer, an item list the shell allocated.
+using UniqueItemList = base::UniqueHandle<PIDLIST_ABSOLUTE, ::ILFree>;
 
 // The hidden window is a message-only window of the system's "STATIC" class with the
 // library's procedure put in place of the class's. Nothing the library registers with
@@ -253,8 +251,6 @@ public:
 
     Atom DeleteGlobalAtom(Atom atom) override { return GlobalDeleteAtom(atom); }
 
-    Atom FindGlobalAtom(const std::string& name) override { return GlobalFindAtomA(name.c_str()); }
-
     bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers,
                         unsigned key) override {
         return ::RegisterHotKey(Hwnd(window), id, modifiers, key) != FALSE;
@@ -379,12 +375,12 @@ public:
         return std::wstring(resource, static_cast<std::size_t>(length));
     }
 
-    RegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
-                                std::uint32_t access, std::uint32_t& error) override {
+    UniqueRegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
+                                      std::uint32_t access, std::uint32_t& error) override {
         HKEY key = nullptr;
         const LONG result = RegOpenKeyExA(RootKey(root), path.c_str(), 0, access, &key);
         error = static_cast<std::uint32_t>(result);
-        return result == ERROR_SUCCESS ? key : nullptr;
+        return result == ERROR_SUCCESS ? UniqueRegistryKey(*this, key) : UniqueRegistryKey();
     }
 
     void CloseRegistryKey(RegistryKey key) override {
@@ -458,14 +454,12 @@ public:
         browse.hwndOwner = Hwnd(owner);
         browse.lpszTitle = caption.c_str();
         browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS | BIF_NONEWFOLDERBUTTON;
-        PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-        if (chosen == nullptr) {
+        const UniqueItemList chosen(SHBrowseForFolderW(&browse));
+        if (!chosen) {
             return false;
         }
         wchar_t folder[MAX_PATH + 1] = {};
-        const bool named = SHGetPathFromIDListW(chosen, folder) != FALSE;
-        CoTaskMemFree(chosen);
-        if (!named) {
+        if (SHGetPathFromIDListW(chosen.get(), folder) == FALSE) {
             return false;
         }
         path = folder;

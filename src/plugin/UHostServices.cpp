@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/UTextUtils.h"
 #include "platform/Platform.h"
 #include "resources/Strings.h"
 
@@ -67,7 +68,7 @@ int PickerRequestCode(THostPickerKind kind) {
 
 void SetHostVariable(const std::string& name, const std::string& value) {
     TSetVariableProc proc = Callbacks().SetVariableProc;
-    if (proc == nullptr || Trim(name).empty()) {
+    if (proc == nullptr || base::Trim(name).empty()) {
         return;
     }
     proc(name.c_str(), value.c_str());
@@ -78,7 +79,7 @@ void ClearHostVariables(const std::string& names) {
 }
 
 bool HostSubroutineExists(const std::string& name) {
-    const std::string wanted = Trim(name);
+    const std::string wanted = base::Trim(name);
     if (wanted.empty()) {
         return false;
     }
@@ -198,7 +199,7 @@ void GetHostList(THostListKind kind, std::vector<std::string>& list) {
     RequestCell cell;
     proc(ListRequestCode(kind), cell.Address());
     for (const std::string& part : SplitText("\r", cell.Text())) {
-        std::string entry = Trim(part);
+        std::string entry = base::Trim(part);
         if (!entry.empty()) {
             list.push_back(std::move(entry));
         }

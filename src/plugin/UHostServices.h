@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "base/UTextUtils.h"
 #include "plugin/UPluginTypes.h"
 
 namespace tarvik::plugin {
@@ -26,9 +25,6 @@ constexpr int kRequestHostVersion = 6;
 constexpr int kRequestShowMessage = 9;
 int ListRequestCode(THostListKind kind);
 int PickerRequestCode(THostPickerKind kind);
-
-// Removes characters 0-32 at both ends.
-using base::Trim;
 
 void SetHostVariable(const std::string& name, const std::string& value);
 void ClearHostVariables(const std::string& names);

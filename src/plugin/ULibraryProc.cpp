@@ -55,6 +55,7 @@ void LibraryShutdown() noexcept {
 void LibraryProcessEnd() noexcept {
     try {
         hotkeys::HotkeysUtilitiesProcessEnd();
+        hotkeys::HotKeysProcessEnd();
     } catch (...) {
         // nothing more is safe to try now
     }

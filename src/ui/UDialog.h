@@ -46,6 +46,17 @@ constexpr Colour kWindowText = SysColour(8);   // COLOR_WINDOWTEXT
 constexpr Colour kBlack = Rgb(0, 0, 0);
 constexpr Colour kGrey = Rgb(128, 128, 128);
 
+// What every dialog shares: the ids of OK, Cancel and Help (IDOK, IDCANCEL, IDHELP;
+// Enter and Escape arrive as the first two), the modal results, and the keys the
+// dialogs react to.
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdHelp = 9;
+constexpr int kMrOk = 1;
+constexpr int kMrCancel = 2;
+constexpr unsigned kVkEscape = 27;
+constexpr unsigned kVkF1 = 112;
+
 // The fonts a dialog uses, by role.
 enum class FontRole {
     Dialog,     // Tahoma 8 pt (11 px), default character set
@@ -138,9 +149,9 @@ struct DialogSpec {
     std::vector<PaintRow> painted;
     std::vector<ControlRow> controls;
     int firstFocus = 0;      // the control that has the focus when the dialog opens
-    int defaultId = 1;       // Enter
-    int cancelId = 2;        // Escape
-    int closeResult = 2;     // the close box
+    int defaultId = kIdOk;        // Enter
+    int cancelId = kIdCancel;     // Escape
+    int closeResult = kMrCancel;  // the close box
     bool bringToTopOnActivate = false;
 };
 
@@ -208,7 +219,7 @@ public:
     void PressEnter();
     void PressEscape();
     void CloseBox();
-    // Releases a key while the focus is wherever it is (F1 is 112).
+    // Releases a key while the focus is wherever it is.
     void ReleaseKey(unsigned virtualKey);
 
     // --- What the user sees ------------------------------------------------------------------

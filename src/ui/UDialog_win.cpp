@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Module_win.h"
 #include "ui/UDialog.h"
 #include "ui/UHandles_win.h"
 #include "ui/UWindow_win.h"
@@ -16,6 +17,8 @@
 namespace tarvik::ui {
 
 namespace {
+
+using platform::OwnModule;
 
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
 constexpr int kDesignDpi = 96;
@@ -174,7 +177,17 @@ LRESULT CALLBACK MemoProcedure(HWND memo, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-class DialogWindow final : public WindowBase, public DialogView {
+// The GDI objects a dialog's window and controls draw with. A base of the window listed
+// before WindowBase: they go only after the window and its controls are gone.
+struct DialogGdiObjects {
+    std::map<FontRole, UniqueFont> fonts_;
+    std::map<std::string, UniqueBitmap> bitmaps_;
+    std::map<std::string, UniqueIcon> icons_;
+    std::map<std::size_t, UniqueBitmap> pixelBitmaps_;  // by painted row
+    std::map<int, UniqueBrush> brushes_;                 // Link and Memo backgrounds, by id
+};
+
+class DialogWindow final : private DialogGdiObjects, public WindowBase, public DialogView {
 public:
     DialogWindow(const DialogSpec& spec, DialogEvents& events) : spec_(spec), events_(events) {
         dpi_ = SystemDpi();
@@ -222,11 +235,6 @@ public:
             CreateControl(row);
         }
         lastFocus_ = Control(spec_.firstFocus);
-    }
-
-    ~DialogWindow() override {
-        // The window and its controls go first; the fonts and bitmaps they use after.
-        Destroy();
     }
 
     bool Valid() const { return Hwnd() != nullptr; }
@@ -330,7 +338,7 @@ protected:
                 return 0;
             case WM_SETCURSOR:
                 if (HasHandCursor(reinterpret_cast<HWND>(wParam))) {
-                    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(32649))));  // IDC_HAND
+                    SetCursor(LoadCursorA(nullptr, IDC_HAND));
                     return TRUE;
                 }
                 return Default(message, wParam, lParam);
@@ -797,11 +805,6 @@ private:
     int result_ = 0;
     // Declared before nothing that uses them outlives them: the destructor destroys the
     // window first, then these go.
-    std::map<FontRole, UniqueFont> fonts_;
-    std::map<std::string, UniqueBitmap> bitmaps_;
-    std::map<std::string, UniqueIcon> icons_;
-    std::map<std::size_t, UniqueBitmap> pixelBitmaps_;  // by painted row
-    std::map<int, UniqueBrush> brushes_;                 // Link and Memo backgrounds, by id
 };
 
 }  // namespace

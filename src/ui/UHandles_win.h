@@ -4,52 +4,31 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "base/UUniqueHandle.h"
 
 namespace tarvik::ui {
 
-template <typename Handle, typename Result, Result(WINAPI* Close)(Handle)>
-class UniqueHandle {
-public:
-    UniqueHandle() noexcept = default;
-    explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            reset(other.release());
-        }
-        return *this;
-    }
-    ~UniqueHandle() { reset(); }
-
-    Handle get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != nullptr; }
-    Handle release() noexcept { return std::exchange(handle_, nullptr); }
-    void reset(Handle handle = nullptr) noexcept {
-        const Handle old = std::exchange(handle_, handle);
-        if (old != nullptr) {
-            Close(old);
-        }
-    }
-
-private:
-    Handle handle_ = nullptr;
-};
+using base::UniqueHandle;
 
 inline BOOL WINAPI DeleteFont(HFONT font) { return DeleteObject(font); }
 inline BOOL WINAPI DeleteBitmap(HBITMAP bitmap) { return DeleteObject(bitmap); }
 inline BOOL WINAPI DeleteBrush(HBRUSH brush) { return DeleteObject(brush); }
 inline BOOL WINAPI DeletePen(HPEN pen) { return DeleteObject(pen); }
 
-using UniqueHwnd = UniqueHandle<HWND, BOOL, ::DestroyWindow>;
-using UniqueFont = UniqueHandle<HFONT, BOOL, DeleteFont>;
-using UniqueBitmap = UniqueHandle<HBITMAP, BOOL, DeleteBitmap>;
-using UniqueIcon = UniqueHandle<HICON, BOOL, ::DestroyIcon>;
-using UniqueBrush = UniqueHandle<HBRUSH, BOOL, DeleteBrush>;
-using UniquePen = UniqueHandle<HPEN, BOOL, DeletePen>;
-using UniqueMemoryDc = UniqueHandle<HDC, BOOL, ::DeleteDC>;
+// A window bound to an object (UWindow_win.h): unbound first, so that the object hears
+// nothing of the window's end, then destroyed.
+inline BOOL WINAPI UnbindAndDestroyWindow(HWND window) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return DestroyWindow(window);
+}
+
+using UniqueBoundWindow = UniqueHandle<HWND, UnbindAndDestroyWindow>;
+using UniqueFont = UniqueHandle<HFONT, DeleteFont>;
+using UniqueBitmap = UniqueHandle<HBITMAP, DeleteBitmap>;
+using UniqueIcon = UniqueHandle<HICON, ::DestroyIcon>;
+using UniqueBrush = UniqueHandle<HBRUSH, DeleteBrush>;
+using UniquePen = UniqueHandle<HPEN, DeletePen>;
+using UniqueMemoryDc = UniqueHandle<HDC, ::DeleteDC>;
 
 // Selects an object into a DC and puts the previous one back when it goes.
 class SelectGuard {

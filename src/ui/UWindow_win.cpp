@@ -2,9 +2,11 @@
 
 #include <vector>
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+#include "platform/Module_win.h"
 
 namespace tarvik::ui {
+
+using platform::OwnModule;
 
 namespace {
 constexpr const wchar_t* kClassName = L"TarvikDialog";
@@ -20,7 +22,7 @@ bool RegisterDialogClass(WNDPROC procedure) noexcept {
     description.style = CS_DBLCLKS;
     description.lpfnWndProc = procedure;
     description.hInstance = OwnModule();
-    description.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     description.lpszClassName = kClassName;
     description.hbrBackground = nullptr;  // the window paints all of its client area
     if (RegisterClassExW(&description) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
@@ -92,17 +94,13 @@ private:
 
 }  // namespace
 
-HINSTANCE OwnModule() noexcept {
-    return reinterpret_cast<HINSTANCE>(&__ImageBase);
-}
-
 WindowBase::~WindowBase() {
     Destroy();
 }
 
 bool WindowBase::Create(DWORD exStyle, DWORD style, const wchar_t* caption, const RECT& bounds,
                         HWND owner) {
-    if (hwnd_ != nullptr || !RegisterDialogClass(&WindowBase::Procedure)) {
+    if (window_ || !RegisterDialogClass(&WindowBase::Procedure)) {
         return false;
     }
     registered_ = true;
@@ -115,16 +113,12 @@ bool WindowBase::Create(DWORD exStyle, DWORD style, const wchar_t* caption, cons
         ReleaseDialogClass();
         return false;
     }
-    return hwnd_ != nullptr;
+    return static_cast<bool>(window_);
 }
 
 void WindowBase::Destroy() noexcept {
-    const HWND window = hwnd_;
-    if (window != nullptr) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        DestroyWindow(window);
-    }
+    // Released before it is destroyed: the object no longer holds a window that is going.
+    UniqueBoundWindow(window_.release()).reset();
     if (registered_) {
         registered_ = false;
         ReleaseDialogClass();
@@ -137,13 +131,13 @@ LRESULT CALLBACK WindowBase::Procedure(HWND window, UINT message, WPARAM wParam,
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         auto* created = static_cast<WindowBase*>(create->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-        created->hwnd_ = window;
+        created->window_.reset(window);
     }
     auto* object = reinterpret_cast<WindowBase*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         if (object != nullptr) {
-            object->hwnd_ = nullptr;
+            object->window_.release();  // destroyed by the system: nothing left to own
         }
         return DefWindowProcW(window, message, wParam, lParam);
     }

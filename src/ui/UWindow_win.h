@@ -1,23 +1,23 @@
-// The window base and the modal run of the dialogs: the one place where dialog code
-// meets user32.
+// The window base of the dialogs (a top-level window bound to its object) and their
+// modal run.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 
-namespace tarvik::ui {
+#include "ui/UHandles_win.h"
 
-// The module the dialog code is linked into (the plug-in DLL, or a test program): its
-// window classes and resources.
-HINSTANCE OwnModule() noexcept;
+namespace tarvik::ui {
 
 // A top-level window bound to its object. The object comes with WM_NCCREATE (the
 // creation parameter) and lives in GWLP_USERDATA until WM_NCDESTROY; messages before
 // and after go to DefWindowProcW. HandleMessage may throw: the window procedure catches
 // everything and answers as DefWindowProcW would. The library's window class is
 // registered with the first window and unregistered with the last, so no class of the
-// DLL outlives its windows.
+// DLL outlives its windows. The window is owned by the base: it is unbound and destroyed
+// when the base goes, after everything a derived class declares (a derived class that
+// keeps fonts or bitmaps for the window takes them from a base listed before this one).
 class WindowBase {
 public:
     WindowBase() = default;
@@ -25,24 +25,24 @@ public:
     WindowBase& operator=(const WindowBase&) = delete;
     virtual ~WindowBase();
 
-    HWND Hwnd() const noexcept { return hwnd_; }
+    HWND Hwnd() const noexcept { return window_.get(); }
 
 protected:
     // False when the window cannot be created.
     bool Create(DWORD exStyle, DWORD style, const wchar_t* caption, const RECT& bounds,
                 HWND owner);
     // Detaches the object and destroys the window; nothing is delivered to the object
-    // afterwards. Derived destructors call it before their fonts and bitmaps go.
+    // afterwards.
     void Destroy() noexcept;
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-        return DefWindowProcW(hwnd_, message, wParam, lParam);
+        return DefWindowProcW(Hwnd(), message, wParam, lParam);
     }
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam,
                                       LPARAM lParam) noexcept;
-    HWND hwnd_ = nullptr;
+    UniqueBoundWindow window_;
     bool registered_ = false;
 };
 

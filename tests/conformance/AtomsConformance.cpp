@@ -40,7 +40,7 @@ TEST_P(AtomsConformance, OneNameHasOneStringAtomWhateverItsLetterCase) {
     EXPECT_EQ(shouted.atom(), first.atom());
     EXPECT_GE(other.atom(), kFirstStringAtom);
     EXPECT_NE(other.atom(), first.atom());
-    EXPECT_EQ(os().FindGlobalAtom(Lower(name)), first.atom());
+    EXPECT_EQ(stage().FindGlobalAtom(Lower(name)), first.atom());
 }
 
 TEST_P(AtomsConformance, EveryAddIsOneReferenceAndTheLastDeleteRemovesTheName) {
@@ -51,11 +51,11 @@ TEST_P(AtomsConformance, EveryAddIsOneReferenceAndTheLastDeleteRemovesTheName) {
     ASSERT_GE(atom, kFirstStringAtom);
 
     EXPECT_EQ(one.Release(), 0);
-    EXPECT_EQ(os().FindGlobalAtom(name), atom);  // the second reference keeps it
+    EXPECT_EQ(stage().FindGlobalAtom(name), atom);  // the second reference keeps it
     EXPECT_EQ(two.Release(), 0);
 
     os().SetLastError(0);
-    EXPECT_EQ(os().FindGlobalAtom(name), 0);
+    EXPECT_EQ(stage().FindGlobalAtom(name), 0);
     EXPECT_EQ(os().LastError(), kErrorFileNotFound);
     os().SetLastError(0);
     EXPECT_EQ(os().DeleteGlobalAtom(atom), atom);
@@ -64,7 +64,7 @@ TEST_P(AtomsConformance, EveryAddIsOneReferenceAndTheLastDeleteRemovesTheName) {
 
 TEST_P(AtomsConformance, NumberNamesAreIntegerAtomsAndSomeNamesAreNoNames) {
     EXPECT_EQ(os().AddGlobalAtom("#1234"), 1234);
-    EXPECT_EQ(os().FindGlobalAtom("#1234"), 1234);
+    EXPECT_EQ(stage().FindGlobalAtom("#1234"), 1234);
     EXPECT_EQ(os().DeleteGlobalAtom(1234), 0);
 
     os().SetLastError(0);

@@ -26,6 +26,8 @@ public:
     virtual ~Stage() = default;
 
     virtual platform::Platform& Os() = 0;
+    // GlobalFindAtomA on the same atom table (the library never looks names up).
+    virtual platform::Atom FindGlobalAtom(const std::string& name) = 0;
     // The ANSI code page: 1252 or 1251 in the setups the suite runs in.
     virtual unsigned AnsiCodePage() = 0;
     // Whether the platform underneath is Wine, for its known deviations from Windows.

@@ -32,6 +32,9 @@ public:
     }
 
     platform::Platform& Os() override { return fake_; }
+    platform::Atom FindGlobalAtom(const std::string& name) override {
+        return fake_.FindGlobalAtom(name);
+    }
     unsigned AnsiCodePage() override { return codePage_; }
     bool IsWine() override { return false; }
     void Press(unsigned modifiers, unsigned key) override { fake_.PressKey(modifiers, key); }

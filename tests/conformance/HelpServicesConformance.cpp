@@ -158,7 +158,7 @@ protected:
     DesktopScratch& scratch() { return *scratch_; }
 
     // Opens the case's key for reading; null when it cannot be.
-    platform::RegistryKey OpenCaseKey() {
+    platform::UniqueRegistryKey OpenCaseKey() {
         std::uint32_t error = 0;
         return os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key(),
                                     platform::kKeyRead, error);
@@ -186,24 +186,22 @@ TEST_P(HelpServicesConformance, AMissingKeyIsNotFoundAndOpeningItCreatesNothing)
     const std::string missing = scratch().Key() + "\\Halvenor\\Corvane\\Tarvik";
     for (std::uint32_t access : {platform::kKeyRead, platform::kKeyAllAccess}) {
         std::uint32_t error = 0;
-        EXPECT_EQ(os().OpenRegistryKey(RegistryRoot::CurrentUser, missing, access, error), nullptr);
+        EXPECT_FALSE(os().OpenRegistryKey(RegistryRoot::CurrentUser, missing, access, error));
         EXPECT_EQ(error, kErrorFileNotFound);
     }
     std::uint32_t error = 0;
-    EXPECT_EQ(os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key() + "\\Halvenor",
-                                   platform::kKeyRead, error),
-              nullptr);
+    EXPECT_FALSE(os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key() + "\\Halvenor",
+                                      platform::kKeyRead, error));
     EXPECT_EQ(error, kErrorFileNotFound);
 
     // The key itself opens for reading, under the current user only.
-    platform::RegistryKey key = os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key(),
-                                                     platform::kKeyRead, error);
-    ASSERT_NE(key, nullptr);
+    platform::UniqueRegistryKey key = os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key(),
+                                                           platform::kKeyRead, error);
+    ASSERT_TRUE(key);
     EXPECT_EQ(error, platform::kErrorSuccess);
-    os().CloseRegistryKey(key);
-    EXPECT_EQ(os().OpenRegistryKey(RegistryRoot::LocalMachine, scratch().Key(),
-                                   platform::kKeyRead, error),
-              nullptr);
+    key.reset();
+    EXPECT_FALSE(os().OpenRegistryKey(RegistryRoot::LocalMachine, scratch().Key(),
+                                      platform::kKeyRead, error));
 }
 
 TEST_P(HelpServicesConformance, ValuesComeBackWithTheirTypeAndTheirBytesAsStored) {
@@ -214,8 +212,8 @@ TEST_P(HelpServicesConformance, ValuesComeBackWithTheirTypeAndTheirBytesAsStored
     scratch().PutValue("Nothing", platform::kRegBinary, {});
     scratch().PutValue("TwoTexts", platform::kRegSz, TextBytes(std::string("C:\\a.chm\0junk", 13)));
 
-    platform::RegistryKey key = OpenCaseKey();
-    ASSERT_NE(key, nullptr);
+    const platform::UniqueRegistryKey key = OpenCaseKey();
+    ASSERT_TRUE(key);
     struct Expected {
         const char* name;
         std::uint32_t type;
@@ -233,13 +231,12 @@ TEST_P(HelpServicesConformance, ValuesComeBackWithTheirTypeAndTheirBytesAsStored
     for (const Expected& value : expected) {
         platform::RegistryValue read;
         read.type = kRegNone;
-        ASSERT_TRUE(os().QueryRegistryValue(key, value.name, read)) << value.name;
+        ASSERT_TRUE(os().QueryRegistryValue(key.get(), value.name, read)) << value.name;
         EXPECT_EQ(read.type, value.type) << value.name;
         EXPECT_EQ(read.data, value.data) << value.name;
     }
     platform::RegistryValue absent;
-    EXPECT_FALSE(os().QueryRegistryValue(key, "HelpPath", absent));
-    os().CloseRegistryKey(key);
+    EXPECT_FALSE(os().QueryRegistryValue(key.get(), "HelpPath", absent));
 }
 
 TEST_P(HelpServicesConformance, FileAttributesTellAFileAFolderAndAMissingPathApart) {

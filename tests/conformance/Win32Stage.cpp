@@ -160,6 +160,10 @@ public:
 
     platform::Platform& Os() override { return platform::DefaultPlatform(); }
 
+    platform::Atom FindGlobalAtom(const std::string& name) override {
+        return GlobalFindAtomA(name.c_str());
+    }
+
     unsigned AnsiCodePage() override { return GetACP(); }
 
     bool IsWine() override {

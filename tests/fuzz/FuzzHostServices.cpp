@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "base/UTextUtils.h"
 #include "plugin/UHostServices.h"
 
 namespace tarvik::fuzz {
@@ -105,7 +106,7 @@ void CheckPureHelpers(const std::string& separator, const std::string& text) {
             "EscapeQuotes added or kept a quote");
 
     // Trim: the text is blanks, the result, blanks; the result has no blank at its ends.
-    const std::string trimmed = plugin::Trim(text);
+    const std::string trimmed = base::Trim(text);
     const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     Require(trimmed.empty() || (!blank(trimmed.front()) && !blank(trimmed.back())),
             "Trim left a blank at an end");
@@ -130,7 +131,7 @@ std::vector<std::string> ExpectedList(const std::string& reply) {
     const std::string text = UpToZero(reply) + "\r";
     for (const char c : text) {
         if (c == '\r') {
-            const std::string trimmed = plugin::Trim(part);
+            const std::string trimmed = base::Trim(part);
             if (!trimmed.empty()) {
                 list.push_back(trimmed);
             }
@@ -178,7 +179,7 @@ void CheckRequests(FuzzedDataProvider& input, platform::FakePlatform& fake) {
             case 1: {
                 const bool exists = plugin::HostSubroutineExists(text);
                 bool expected = false;
-                const std::string wanted = plugin::Trim(UpToZero(text));
+                const std::string wanted = base::Trim(UpToZero(text));
                 for (const std::string& entry : ExpectedList(hostReply)) {
                     expected = expected || (!wanted.empty() && fake.EqualIgnoreCase(entry, wanted));
                 }

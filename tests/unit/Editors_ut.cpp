@@ -314,7 +314,7 @@ TEST_F(EditorsTest, HelpWithoutAHelpFileSendsTheMissingHelpMessageAndStaysOpen) 
     Slots({"x", "y"});
     bool open = false;
     EXPECT_TRUE(Edit(6, [&](HeadlessDialog& dialog) {
-        dialog.ReleaseKey(kVkF1);
+        dialog.ReleaseKey(ui::kVkF1);
         dialog.ReleaseKey(113);  // F2: nothing
         dialog.Click(kBtnHelp);
         open = !dialog.Ended();
@@ -333,7 +333,7 @@ TEST_F(EditorsTest, TheHostMessagesComeFromTheStringTable) {
     Slots({"x", "y"});
     plugin->Version = std::string("4.2");
     Edit(1, [&](HeadlessDialog& dialog) {
-        dialog.ReleaseKey(kVkF1);
+        dialog.ReleaseKey(ui::kVkF1);
         dialog.Click(kVariables1);
         dialog.PressEscape();
     });
@@ -346,7 +346,7 @@ TEST_F(EditorsTest, HelpWithAHelpFileOpensTheCommandsTopic) {
     fake.AddFile("C:\\Help\\Tarvik.chm");
     Slots({"x", "y", "z"});
     Edit(2, [&](HeadlessDialog& dialog) {
-        dialog.ReleaseKey(kVkF1);
+        dialog.ReleaseKey(ui::kVkF1);
         dialog.Click(kBtnHelp);
         dialog.PressEscape();
     });

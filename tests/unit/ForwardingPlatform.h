@@ -38,7 +38,6 @@ public:
     }
     Atom AddGlobalAtom(const std::string& name) override { return os.AddGlobalAtom(name); }
     Atom DeleteGlobalAtom(Atom atom) override { return os.DeleteGlobalAtom(atom); }
-    Atom FindGlobalAtom(const std::string& name) override { return os.FindGlobalAtom(name); }
     bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) override {
         return os.RegisterHotKey(window, id, modifiers, key);
     }
@@ -72,8 +71,8 @@ public:
     std::wstring AnsiToWide(const std::string& text) override { return os.AnsiToWide(text); }
     std::string WideToAnsi(const std::wstring& text) override { return os.WideToAnsi(text); }
     std::wstring LoadWideText(unsigned id) override { return os.LoadWideText(id); }
-    platform::RegistryKey OpenRegistryKey(platform::RegistryRoot root, const std::string& path,
-                                          std::uint32_t access, std::uint32_t& error) override {
+    platform::UniqueRegistryKey OpenRegistryKey(platform::RegistryRoot root, const std::string& path,
+                                                std::uint32_t access, std::uint32_t& error) override {
         return os.OpenRegistryKey(root, path, access, error);
     }
     void CloseRegistryKey(platform::RegistryKey key) override { os.CloseRegistryKey(key); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/UTextUtils.h"
 #include "platform/FakePlatform.h"
 #include "plugin/UHostServices.h"
 
@@ -324,8 +325,8 @@ TEST(HostTextHelpers, EscapeQuotesAndSplitText) {
     EXPECT_EQ(SplitText("\r", ""), (std::vector<std::string>{""}));
     EXPECT_EQ(SplitText("ab", "xabyAbz"), (std::vector<std::string>{"x", "yAbz"}));
 
-    EXPECT_EQ(Trim(" \t\r\nx y\x01 "), "x y");
-    EXPECT_EQ(Trim("\x01\x1f "), "");
+    EXPECT_EQ(base::Trim(" \t\r\nx y\x01 "), "x y");
+    EXPECT_EQ(base::Trim("\x01\x1f "), "");
 }
 
 TEST(HostTextHelpers, ParamReadsNullArraysAndSlotsAsEmptyTexts) {

@@ -226,7 +226,7 @@ TEST_F(CodecTest, RussianLettersFoldUnderTheCyrillicCodePage) {
 TEST_F(CodecTest, ALayoutThatWasThereStaysLoaded) {
     StartWith({FakePlatform::German(), FakePlatform::UsEnglish()}, FakePlatform::German());
     EXPECT_EQ(Codec().EnglishLayout, FakePlatform::UsEnglish());
-    EXPECT_FALSE(Codec().UnloadEnglishLayout);
+    EXPECT_FALSE(Codec().LoadedEnglishLayout);
     EXPECT_EQ(TextToHotKey("Ctrl+Insert", false), 0x402Du);
     HotKeysShutdown();
     EXPECT_EQ(fake.LayoutUnloads(), 0u);
@@ -238,7 +238,7 @@ TEST_F(CodecTest, ALayoutThatWasThereStaysLoaded) {
 TEST_F(CodecTest, ALayoutTheCodecLoadedIsUnloadedOnceAtShutdown) {
     StartWith({FakePlatform::German()}, FakePlatform::German());
     EXPECT_EQ(fake.LayoutLoads(), 1u);
-    EXPECT_TRUE(Codec().UnloadEnglishLayout);
+    EXPECT_TRUE(Codec().LoadedEnglishLayout);
     // English look-ups keep the layout: the handle stays good for the next one.
     EXPECT_EQ(TextToHotKey("Ctrl+Insert", false), 0x402Du);
     EXPECT_EQ(HotKeyToText(0x4000 | 45, false), "Ctrl+Insert");

@@ -29,36 +29,36 @@ struct Bgr {
     int b, g, r;
 };
 
-Bgr PixelAt(const TJpegPicture& picture, int x, int y) {
-    const std::size_t at = picture.Stride * static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * 3;
-    return {picture.Pixels[at], picture.Pixels[at + 1], picture.Pixels[at + 2]};
+Bgr PixelAt(const ui::PixelPicture& picture, int x, int y) {
+    const std::size_t at = picture.stride * static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * 3;
+    return {picture.bgr[at], picture.bgr[at + 1], picture.bgr[at + 2]};
 }
 
 // Decodes with stderr captured: a decoder that prints fails the test.
-TJpegPicture DecodeQuietly(const Bytes& data) {
+ui::PixelPicture DecodeQuietly(const Bytes& data) {
     ::testing::internal::CaptureStderr();
-    TJpegPicture picture = DecodeJpeg(data.data(), data.size());
+    ui::PixelPicture picture = DecodeJpeg(data.data(), data.size());
     const std::string printed = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(printed, "");
     return picture;
 }
 
-void ExpectEmpty(const TJpegPicture& picture) {
-    EXPECT_TRUE(picture.Empty());
-    EXPECT_EQ(picture.Width, 0);
-    EXPECT_EQ(picture.Height, 0);
-    EXPECT_EQ(picture.Stride, 0u);
+void ExpectEmpty(const ui::PixelPicture& picture) {
+    EXPECT_TRUE(picture.bgr.empty());
+    EXPECT_EQ(picture.width, 0);
+    EXPECT_EQ(picture.height, 0);
+    EXPECT_EQ(picture.stride, 0u);
 }
 
 TEST(JpegPicture, TheAboutPictureDecodesTo150By150BlueGreenRedRowsTopDown) {
     const Bytes jpeg = AboutPicture();
     ASSERT_GT(jpeg.size(), 1000u);
-    const TJpegPicture picture = DecodeQuietly(jpeg);
-    ASSERT_FALSE(picture.Empty());
-    EXPECT_EQ(picture.Width, 150);
-    EXPECT_EQ(picture.Height, 150);
-    EXPECT_EQ(picture.Stride, 452u);  // 450 bytes padded to a multiple of 4
-    EXPECT_EQ(picture.Pixels.size(), 452u * 150);
+    const ui::PixelPicture picture = DecodeQuietly(jpeg);
+    ASSERT_FALSE(picture.bgr.empty());
+    EXPECT_EQ(picture.width, 150);
+    EXPECT_EQ(picture.height, 150);
+    EXPECT_EQ(picture.stride, 452u);  // 450 bytes padded to a multiple of 4
+    EXPECT_EQ(picture.bgr.size(), 452u * 150);
 
     // The ground is blue, darker at the top than at the bottom: rows run top-down.
     const Bgr top = PixelAt(picture, 4, 2), bottom = PixelAt(picture, 4, 147);

@@ -68,23 +68,24 @@ void FakePlatform::DesktopDeleter::operator()(Desktop* desktop) const {
 
 // --- Registry ----------------------------------------------------------------------------------
 
-RegistryKey FakePlatform::OpenRegistryKey(RegistryRoot root, const std::string& path,
-                                          std::uint32_t access, std::uint32_t& error) {
+UniqueRegistryKey FakePlatform::OpenRegistryKey(RegistryRoot root, const std::string& path,
+                                                std::uint32_t access, std::uint32_t& error) {
+    constexpr std::uint32_t kErrorAccessDenied = 5;
     Desktop& d = *desktop_;
     const auto found = d.keys.find(KeyName(root, path));
     if (found == d.keys.end()) {
         error = 2;  // ERROR_FILE_NOT_FOUND
-        return nullptr;
+        return {};
     }
     if (!found->second.writable && (access & ~kKeyRead) != 0) {
         error = kErrorAccessDenied;
-        return nullptr;
+        return {};
     }
     error = kErrorSuccess;
     const std::uintptr_t handle = d.nextKey;
     d.nextKey += 4;
     d.openKeys.emplace(handle, found->first);
-    return reinterpret_cast<RegistryKey>(handle);
+    return UniqueRegistryKey(*this, reinterpret_cast<RegistryKey>(handle));
 }
 
 void FakePlatform::CloseRegistryKey(RegistryKey key) {

@@ -54,7 +54,6 @@ public:
                             const std::string& parameters, int show) override;
     Atom AddGlobalAtom(const std::string& name) override;
     Atom DeleteGlobalAtom(Atom atom) override;
-    Atom FindGlobalAtom(const std::string& name) override;
     bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) override;
     bool UnregisterHotKey(WindowHandle window, int id) override;
     WindowHandle CreateHiddenWindow(MessageSink* sink) override;
@@ -73,8 +72,8 @@ public:
     std::string WideToAnsi(const std::wstring& text) override;
     std::wstring LoadWideText(unsigned id) override;
     std::vector<std::uint8_t> LoadRawResource(const std::string& name) override;
-    RegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path, std::uint32_t access,
-                                std::uint32_t& error) override;
+    UniqueRegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
+                                      std::uint32_t access, std::uint32_t& error) override;
     void CloseRegistryKey(RegistryKey key) override;
     bool QueryRegistryValue(RegistryKey key, const std::string& name,
                             RegistryValue& value) override;
@@ -125,6 +124,8 @@ public:
     int PumpMessages();
 
     // --- Counters ---------------------------------------------------------------------------
+    // GlobalFindAtomA: the atom of a name, 0 when absent (the library itself never asks).
+    Atom FindGlobalAtom(const std::string& name);
     std::size_t LiveBlocks() const;                    // GlobalAlloc blocks not yet freed
     std::size_t LiveAtoms() const;                     // string atoms with references
     int AtomReferences(const std::string& name) const; // 0 when absent
