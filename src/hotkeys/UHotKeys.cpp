@@ -166,12 +166,12 @@ std::array<ModifierWord, 4> ModifierWords() {
 enum class LookUp { Indexed, Literal };
 
 // The registration flag of a modifier piece (already trimmed), or 0 when it names none.
-std::uint16_t ModifierFlag(const std::string& piece, LookUp lookUp) {
+std::uint16_t ModifierFlag(const std::string& piece, bool localized, LookUp lookUp) {
     if (piece.empty()) {
         return 0;  // never equal to a word that a layout left empty
     }
     if (lookUp == LookUp::Indexed) {
-        const int flag = KeyNameIndex().ModifierFlag(piece);
+        const int flag = KeyNameIndex(localized).ModifierFlag(piece);
         if (flag != TKeyNameIndex::kAskLiteral) {
             return static_cast<std::uint16_t>(flag);
         }
@@ -196,7 +196,7 @@ bool IsModifierWordExactly(const std::string& piece) {
 // The first code from 8 to 255 whose bare key name equals the text, case ignored.
 unsigned LookUpKeyName(const std::string& name, bool localized, LookUp lookUp) {
     if (lookUp == LookUp::Indexed) {
-        const int code = KeyNameIndex().Key(name);
+        const int code = KeyNameIndex(localized).Key(name);
         if (code != TKeyNameIndex::kAskLiteral) {
             return static_cast<unsigned>(code);
         }
@@ -239,13 +239,12 @@ HotKeyValue ParseHotKey(const std::string& text, bool localized, LookUp lookUp) 
     if (pieces.empty()) {
         return 0;
     }
-    // The index holds the localized names only; the English mode asks name by name.
-    if (lookUp == LookUp::Indexed && (!localized || !KeyNameIndex().Prepare())) {
+    if (lookUp == LookUp::Indexed && !KeyNameIndex(localized).Prepare()) {
         lookUp = LookUp::Literal;
     }
     std::uint16_t modifiers = 0;
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
-        const std::uint16_t flag = ModifierFlag(base::Trim(pieces[i]), lookUp);
+        const std::uint16_t flag = ModifierFlag(base::Trim(pieces[i]), localized, lookUp);
         if (flag == 0) {
             return 0;
         }
@@ -383,7 +382,9 @@ const CodecState& Codec() {
 }
 
 void HotKeysStartup() {
-    KeyNameIndex().Clear();  // the words change, and the index holds them
+    // The words and the English layout change, and the indexes hold them.
+    KeyNameIndex(true).Clear();
+    KeyNameIndex(false).Clear();
     CodecState& state = State();
     state = CodecState{};
     state.ShiftName = HotKeyToText(16, true);
@@ -412,7 +413,8 @@ void HotKeysShutdown() {
     CodecState& state = State();
     state.LoadedEnglishLayout.reset();
     state.EnglishLayout = nullptr;
-    KeyNameIndex().Clear();
+    KeyNameIndex(true).Clear();
+    KeyNameIndex(false).Clear();
     state.ShiftName.clear();
     state.CtrlName.clear();
     state.AltName.clear();

@@ -22,9 +22,10 @@ bool HasComparableBytes(const std::string& text, bool highBytes) {
             }));
 }
 
-TKeyNameIndex& KeyNameIndex() {
-    static TKeyNameIndex index;
-    return index;
+TKeyNameIndex& KeyNameIndex(bool localized) {
+    static TKeyNameIndex localizedIndex(true);
+    static TKeyNameIndex englishIndex(false);
+    return localized ? localizedIndex : englishIndex;
 }
 
 void TKeyNameIndex::Clear() {
@@ -42,7 +43,11 @@ void TKeyNameIndex::Clear() {
 
 bool TKeyNameIndex::Prepare() {
     platform::Platform& os = Os();
-    const platform::LayoutHandle layout = os.ThreadLayout();
+    // The English names are the English layout's whatever layout is active; without
+    // that layout the codec names keys in the active one.
+    const platform::LayoutHandle english = Codec().EnglishLayout;
+    const platform::LayoutHandle layout =
+        localized_ || english == nullptr ? os.ThreadLayout() : english;
     const std::uint32_t locale = os.UserLocale();
     if (!built_ || layout != layout_ || locale != locale_) {
         Clear();
@@ -71,7 +76,7 @@ bool TKeyNameIndex::Build() {
     exactNames_.reserve(2 * (kLastCode - kFirstCode + 1));
     keyedNames_.reserve(2 * (kLastCode - kFirstCode + 1));
     for (unsigned code = kFirstCode; code <= kLastCode; ++code) {
-        names[code] = HotKeyToText(code, true);
+        names[code] = HotKeyToText(code, localized_);
         if (!Comparable(names[code]) || !KeyOf(names[code])) {
             return false;
         }

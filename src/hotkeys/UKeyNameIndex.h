@@ -1,6 +1,8 @@
-// The key names of the active keyboard layout and the modifier words, held by the
+// The key names that a parse compares with, and the modifier words, held by the
 // locale's own comparison key, so that a hotkey text's pieces are found by one hash
-// look-up instead of 248 name queries and comparisons.
+// look-up instead of 248 name queries and comparisons. The localized index holds the
+// active layout's names; the English one the US-English layout's, which the English
+// mode would otherwise query by switching the thread's layout for every key.
 #pragma once
 
 #include <array>
@@ -25,8 +27,11 @@ public:
     // What Key and ModifierFlag answer when the index cannot vouch for the piece.
     static constexpr int kAskLiteral = -1;
 
-    // Brings the index up to date with the thread's active layout and the user's
-    // default locale, building it when either changed. False when the index cannot
+    explicit TKeyNameIndex(bool localized = true) : localized_(localized) {}
+
+    // Brings the index up to date with the layout its names come from (the thread's
+    // active one, or the codec's English one) and the user's default locale, building it
+    // when either changed. False when the index cannot
     // answer for this layout at all (a name or word it cannot vouch for, or no key from
     // the system); then every look-up takes the literal loop.
     bool Prepare();
@@ -53,6 +58,7 @@ private:
         std::uint16_t flag;
     };
 
+    bool localized_;  // which names: HotKeyToText's localized or English ones
     bool built_ = false;
     bool usable_ = false;
     bool highBytes_ = false;  // whether bytes 0x80-0xFF are comparable in this code page
@@ -69,7 +75,8 @@ private:
     std::string scratch_;
 };
 
-// The codec's one index; HotKeysStartup and HotKeysShutdown clear it.
-TKeyNameIndex& KeyNameIndex();
+// The codec's index of the localized names, or of the English ones; HotKeysStartup and
+// HotKeysShutdown clear both.
+TKeyNameIndex& KeyNameIndex(bool localized = true);
 
 }  // namespace tarvik::hotkeys

@@ -1,6 +1,8 @@
 // The hotkey text codec on any text, in both modes, under each layout and code page of
 // the fake: no crash, only values the codec can make, and texts that the codec formats
-// read back to the value they came from wherever the key's name is its own.
+// read back to the value they came from wherever the key's name is its own. On one input
+// in 43 (a first byte from 250: one of each set-up) the key-name indexes must also give
+// what the literal loop, name by name, gives; that loop costs hundreds of name queries.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -15,6 +17,7 @@ namespace {
 using hotkeys::HotKeyToText;
 using hotkeys::HotKeyValue;
 using hotkeys::TextToHotKey;
+using hotkeys::TextToHotKeyLiteral;
 
 constexpr HotKeyValue kModifierBits =
     hotkeys::kShiftBit | hotkeys::kCtrlBit | hotkeys::kAltBit | hotkeys::kWinBit;
@@ -27,8 +30,11 @@ bool NameIsItsOwn(unsigned key, bool localized) {
     return !name.empty() && TextToHotKey(name, localized) == key;
 }
 
-void Check(const std::string& text, bool localized) {
+void Check(const std::string& text, bool localized, bool literalToo) {
     const HotKeyValue value = TextToHotKey(text, localized);
+    Require(!literalToo || TextToHotKeyLiteral(text, localized) == value,
+            "the index and the literal loop disagree on \"" + text + "\"" +
+                (localized ? "" : " in the English mode"));
     if (value == 0) {
         return;
     }
@@ -51,17 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tarvik;
     FuzzedDataProvider input(data, size);
     const auto setup = input.ConsumeIntegral<std::uint8_t>();
-    fuzz::FakeScope scope;
-    const platform::LayoutHandle layout = fuzz::LayoutOf(setup);
-    scope.fake.SetLayouts({layout}, layout);
-    scope.fake.SetAnsiCodePage(fuzz::CodePageOf(setup / 3));
+    const bool literalToo = setup >= 250;
+    fuzz::KeptFakeScope scope(setup);
     hotkeys::HotKeysStartup();
+    scope.LendIndexes();
     const std::string text = input.ConsumeRemainingBytesAsString();
-    fuzz::Check(text, true);
-    fuzz::Check(text, false);
+    fuzz::Check(text, true, literalToo);
+    fuzz::Check(text, false, literalToo);
+    scope.TakeIndexesBack();
     hotkeys::HotKeysShutdown();
-    fuzz::Require(scope.fake.LiveAtoms() == 0 && scope.fake.LiveBlocks() == 0,
-                  "the codec left an atom or a block behind");
-    fuzz::Require(scope.fake.LayoutList(100).size() == 1, "the codec left a layout loaded");
+    // The codec leaves no atom, block or layout behind, and the English layout it
+    // activates for a moment is never left active.
+    scope.Finish();
     return 0;
 }

@@ -36,7 +36,8 @@ const Combination kCombinations[] = {
 
 class Session {
 public:
-    Session(FuzzedDataProvider& input, FakePlatform& fake) : input_(input), fake_(fake) {}
+    Session(FuzzedDataProvider& input, KeptFakeScope& scope)
+        : input_(input), scope_(scope), fake_(scope.Fake()) {}
 
     void Run() {
         Load();
@@ -56,9 +57,11 @@ private:
         plugin_ = std::make_unique<host::Host>(library_->Api());
         plugin_->Connect();
         plugin_->Subroutines = {"Sub"};
+        scope_.LendIndexes();
     }
 
     void Unload(std::uint32_t thread) {
+        scope_.TakeIndexesBack();
         plugin_.reset();
         fake_.SetCallingThread(thread);
         library_.reset();
@@ -161,6 +164,7 @@ private:
     }
 
     FuzzedDataProvider& input_;
+    KeptFakeScope& scope_;
     FakePlatform& fake_;
     std::unique_ptr<host::PluginLibrary> library_;
     std::unique_ptr<host::Host> plugin_;
@@ -173,21 +177,16 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarvik;
     FuzzedDataProvider input(data, size);
-    fuzz::FakeScope scope;
-    const auto setup = input.ConsumeIntegral<std::uint8_t>();
-    const platform::LayoutHandle layout = fuzz::LayoutOf(setup);
-    scope.fake.SetLayouts({layout}, layout);
-    scope.fake.SetAnsiCodePage(fuzz::CodePageOf(setup / 3));
+    fuzz::KeptFakeScope scope(input.ConsumeIntegral<std::uint8_t>());
     {
-        fuzz::Session session(input, scope.fake);
+        fuzz::Session session(input, scope);
         session.Run();
     }
-    platform::FakePlatform& fake = scope.fake;
-    fuzz::Require(fake.Registrations() == 0, "a registration was left behind");
-    fuzz::Require(fake.LiveAtoms() == 0, "an atom was left behind");
-    fuzz::Require(fake.LiveWindows() == 0, "a window was left behind");
-    fuzz::Require(fake.LiveBlocks() == 0, "a global block was left behind");
-    fuzz::Require(fake.ForeignFrees() == 0, "GlobalFree was handed an address that is no block");
-    fuzz::Require(fake.LayoutList(100).size() == 1, "a keyboard layout was left loaded");
+    for (const fuzz::Combination& c : fuzz::kCombinations) {
+        fuzz::Require(!scope.Fake().IsHeld(c.modifiers, c.key), "a combination stays held");
+    }
+    // No registration, atom, window, global block or loaded layout is left behind, and
+    // GlobalFree was never handed an address that is no block.
+    scope.Finish();
     return 0;
 }

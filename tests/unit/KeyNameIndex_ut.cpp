@@ -1,7 +1,8 @@
-// The index of key names against the literal loop it replaces: for every layout the
+// The indexes of key names against the literal loop they replace: for every layout the
 // fake models, under both code pages, and (in the Windows build) for the system's own
 // layout, every key name and thousands of other texts parse to the same value both
-// ways. Also when the index is built, rebuilt and bypassed.
+// ways, in the localized and the English mode. Also when an index is built, rebuilt and
+// bypassed.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -43,15 +44,15 @@ std::string Blanks(std::mt19937& random) {
     return kBlanks[random() % 5];
 }
 
-// Every key name of the active layout, in random letter case, with blanks around it,
-// behind none to three modifier words taken from both word sets.
+// Every key name of the active layout and every English one, in random letter case, with
+// blanks around it, behind none to three modifier words taken from both word sets.
 std::vector<std::string> NameTexts(unsigned codePage, std::mt19937& random) {
     const CodecState& codec = Codec();
     const std::vector<std::string> words = {"Ctrl", "Shift", "Alt", "Win", codec.CtrlName,
                                             codec.ShiftName, codec.AltName, codec.WinName};
     std::vector<std::string> texts;
-    for (unsigned code = 8; code <= 255; ++code) {
-        const std::string name = HotKeyToText(code, true);
+    for (unsigned n = 2 * 8; n <= 2 * 255 + 1; ++n) {
+        const std::string name = HotKeyToText(n / 2, n % 2 == 0);
         for (unsigned modifierCount = 0; modifierCount < 4; ++modifierCount) {
             std::string text;
             for (unsigned i = 0; i < modifierCount; ++i) {
@@ -89,13 +90,17 @@ std::vector<std::string> RandomTexts(std::size_t count, unsigned codePage, std::
     return texts;
 }
 
-// Both parses of every text agree; returns how many name a hotkey.
+// Both parses of every text agree, in both modes; returns how many name a hotkey in the
+// localized mode.
 std::size_t ExpectIndexAgrees(const std::vector<std::string>& texts, const std::string& where) {
     std::size_t named = 0;
     for (const std::string& text : texts) {
-        const HotKeyValue literal = TextToHotKeyLiteral(text, true);
-        EXPECT_EQ(TextToHotKey(text, true), literal) << where << ": " << Shown(text);
-        named += literal != 0 ? 1 : 0;
+        for (const bool localized : {true, false}) {
+            const HotKeyValue literal = TextToHotKeyLiteral(text, localized);
+            EXPECT_EQ(TextToHotKey(text, localized), literal)
+                << where << (localized ? ", localized: " : ", English: ") << Shown(text);
+            named += localized && literal != 0 ? 1 : 0;
+        }
     }
     return named;
 }
@@ -186,23 +191,42 @@ TEST_F(KeyNameIndexTest, NamesAreAskedForOnceAndExactTextsNeedNoKey) {
     EXPECT_EQ(counting.nameQueries, 0);
     EXPECT_EQ(counting.keyQueries, 4);
     EXPECT_EQ(KeyNameIndex().Builds(), builds + 1);
+
+    // The English mode has an index of its own, built at its first parse.
+    const std::size_t englishBuilds = KeyNameIndex(false).Builds();
+    EXPECT_EQ(TextToHotKey("ctrl+ALT+f5", false), 0xC074u);
+    EXPECT_GT(counting.nameQueries, 100) << "the first English parse builds its index";
+    counting.nameQueries = 0;
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(TextToHotKey("Ctrl+Alt+F5", false), 0xC074u);
+        EXPECT_EQ(TextToHotKey("shift+volume up", false), 0x20AFu);
+    }
+    EXPECT_EQ(counting.nameQueries, 0);
+    EXPECT_EQ(KeyNameIndex(false).Builds(), englishBuilds + 1);
 }
 
 TEST_F(KeyNameIndexTest, ALayoutSwitchBetweenTwoParsesGivesTheNewLayoutsAnswer) {
     Start({FakePlatform::UsEnglish(), FakePlatform::German()}, FakePlatform::UsEnglish(), 1252);
     const std::size_t builds = KeyNameIndex().Builds();
+    const std::size_t englishBuilds = KeyNameIndex(false).Builds();
     EXPECT_EQ(TextToHotKey("Ctrl+Home", true), 0x4024u);
     EXPECT_EQ(TextToHotKey("Ctrl+Pos1", true), 0u);
+    EXPECT_EQ(TextToHotKey("Ctrl+Home", false), 0x4024u);
 
     fake.ActivateLayout(FakePlatform::German(), 0);
     EXPECT_EQ(TextToHotKey("Ctrl+Pos1", true), 0x4024u);
     EXPECT_EQ(TextToHotKey("Ctrl+Home", true), 0u);
     EXPECT_EQ(TextToHotKey("ctrl+POS1", true), 0x4024u);
     EXPECT_EQ(TextToHotKey("Strg+Pos1", true), 0u) << "the words are the start-up layout's";
+    EXPECT_EQ(TextToHotKey("Ctrl+home", false), 0x4024u) << "English names under any layout";
+    EXPECT_EQ(TextToHotKey("Ctrl+Pos1", false), 0u);
+    EXPECT_EQ(fake.ThreadLayout(), FakePlatform::German()) << "the German layout stays active";
 
     fake.ActivateLayout(FakePlatform::UsEnglish(), 0);
     EXPECT_EQ(TextToHotKey("Ctrl+home", true), 0x4024u);
     EXPECT_EQ(KeyNameIndex().Builds(), builds + 3) << "one build per layout met";
+    EXPECT_EQ(KeyNameIndex(false).Builds(), englishBuilds + 1)
+        << "the English names do not follow the active layout";
 }
 
 TEST_F(KeyNameIndexTest, ALocaleChangeRebuildsTheIndex) {

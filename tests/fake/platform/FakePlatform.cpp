@@ -153,6 +153,7 @@ unsigned char UpperByte(unsigned codePage, unsigned char byte) {
 // a stray byte still comes out as '?'.
 std::string FromUtf8(unsigned codePage, const std::string& text) {
     std::string out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         std::size_t length = 1;
@@ -302,6 +303,7 @@ constexpr ScanVk kNumpadKeys[] = {
 struct KeyboardLayout {
     std::uintptr_t handle = 0;
     std::array<std::uint8_t, 128> vkOfScan{};  // the keys without a prefix
+    std::array<std::uint16_t, 256> scanOfVk{};  // MapKey's answer for type 4, by WithScanTable
     std::map<unsigned, unsigned> characters;   // unshifted character, kDeadKey for dead keys
     const std::vector<ScanName>* names = nullptr;
     const std::vector<ScanName>* extendedNames = nullptr;
@@ -480,9 +482,41 @@ KeyboardLayout RussianLayout() {
     return layout;
 }
 
+// The scan code of a virtual key with its E0/E1 prefix: the first key without a prefix
+// that sends it, else the keypad, else the keys with a prefix.
+unsigned ScanOfKey(const KeyboardLayout& layout, unsigned code) {
+    for (unsigned scan = 1; scan < layout.vkOfScan.size(); ++scan) {
+        if (layout.vkOfScan[scan] == code) {
+            return scan;
+        }
+    }
+    for (const auto& key : kNumpadKeys) {
+        if (key.vk == code) {
+            return key.scan;
+        }
+    }
+    for (const auto& key : kExtendedKeys) {
+        if (key.vk == code) {
+            return key.scan | 0xE000u;
+        }
+    }
+    // The Pause key sends E1 1D 45.
+    return code == kVkPause ? 0xE11Du : 0u;
+}
+
+// A layout with its table from virtual keys to scan codes filled in, so that a look-up
+// is one step (the name index asks for every key).
+KeyboardLayout WithScanTable(KeyboardLayout layout) {
+    for (unsigned code = 1; code < layout.scanOfVk.size(); ++code) {
+        layout.scanOfVk[code] = static_cast<std::uint16_t>(ScanOfKey(layout, code));
+    }
+    return layout;
+}
+
 const KeyboardLayout* FindLayout(std::uintptr_t handle) {
-    static const KeyboardLayout layouts[] = {UsEnglishLayout(), GermanLayout(),
-                                             RussianLayout()};
+    static const KeyboardLayout layouts[] = {WithScanTable(UsEnglishLayout()),
+                                             WithScanTable(GermanLayout()),
+                                             WithScanTable(RussianLayout())};
     for (const auto& layout : layouts) {
         if (layout.handle == handle) {
             return &layout;
@@ -515,26 +549,12 @@ unsigned MapKey(const KeyboardLayout& layout, unsigned code, unsigned mapType) {
             if (code == 0 || code > 0xFF) {
                 return 0;
             }
-            for (unsigned scan = 1; scan < layout.vkOfScan.size(); ++scan) {
-                if (layout.vkOfScan[scan] == code) {
-                    return scan;
-                }
+            const unsigned scan = layout.scanOfVk[code];
+            if (mapType == 4) {
+                return scan;
             }
-            for (const auto& key : kNumpadKeys) {
-                if (key.vk == code) {
-                    return key.scan;
-                }
-            }
-            for (const auto& key : kExtendedKeys) {
-                if (key.vk == code) {
-                    return key.scan | (mapType == 4 ? 0xE000u : 0u);
-                }
-            }
-            // The Pause key sends E1 1D 45 and is known by its last byte.
-            if (code == kVkPause) {
-                return mapType == 4 ? 0xE11Du : 0x45u;
-            }
-            return 0;
+            // Without its prefix the Pause key is known by its last byte.
+            return code == kVkPause ? 0x45u : scan & 0xFFu;
         }
         case 1:
         case 3: {
@@ -687,6 +707,8 @@ struct FakePlatform::State {
     WindowHandle activeWindow = nullptr;
     std::intptr_t shellResult = 42;
     std::vector<ShellCall> shellCalls;
+    // The string table's texts in the code page, by id, as LoadText converted them.
+    std::map<unsigned, std::string> texts;
 
     bool Equal(const std::string& a, const std::string& b) const {
         if (a.size() != b.size()) {
@@ -822,9 +844,13 @@ std::string FakePlatform::LoadText(unsigned id) {
     using resources::kStringTable;
     using resources::kStringTableSize;
     bool bundleExists = false;  // string resources come in bundles of sixteen
+    const auto converted = state_->texts.find(id);
+    if (converted != state_->texts.end()) {
+        return converted->second;
+    }
     for (unsigned i = 0; i < kStringTableSize; ++i) {
         if (kStringTable[i].id == id) {
-            return FromUtf8(state_->codePage, kStringTable[i].text);
+            return state_->texts[id] = FromUtf8(state_->codePage, kStringTable[i].text);
         }
         bundleExists = bundleExists || kStringTable[i].id / 16 == id / 16;
     }
@@ -1166,6 +1192,7 @@ void FakePlatform::SetLayouts(const std::vector<LayoutHandle>& layouts, LayoutHa
 
 void FakePlatform::SetAnsiCodePage(unsigned codePage) {
     state_->codePage = codePage == 1251 ? 1251 : 1252;
+    state_->texts.clear();
 }
 
 void FakePlatform::HoldInOtherProcess(unsigned modifiers, unsigned key) {
@@ -1195,6 +1222,18 @@ void FakePlatform::RefuseNextRegistration(std::uint32_t error) {
 void FakePlatform::SetActiveWindow(WindowHandle window) { state_->activeWindow = window; }
 
 void FakePlatform::SetShellResult(std::intptr_t result) { state_->shellResult = result; }
+
+void FakePlatform::ResetStaging() {
+    const State fresh;
+    state_->failingAllocations = fresh.failingAllocations;
+    state_->refuseNext = fresh.refuseNext;
+    state_->refusal = fresh.refusal;
+    state_->atomCapacity = fresh.atomCapacity;
+    state_->thread = fresh.thread;
+    state_->activeWindow = fresh.activeWindow;
+    state_->shellResult = fresh.shellResult;
+    state_->lastError = fresh.lastError;
+}
 
 // --- Events -------------------------------------------------------------------------------------------
 

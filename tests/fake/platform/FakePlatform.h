@@ -107,6 +107,11 @@ public:
     static constexpr std::uint32_t kMainThread = 1;
     void SetCallingThread(std::uint32_t thread);
     void SetShellResult(std::intptr_t result);
+    // Takes back what was staged for the calls to come, as a new fake starts: no failing
+    // allocations, no refusal, the full atom table, the main thread calling, no active
+    // window, the shell's usual result, last error 0. What the code under test holds
+    // (atoms, hotkeys, windows, blocks, layouts) stays: that is for the counters to show.
+    void ResetStaging();
     // The bytes LoadRawResource gives for a name; nothing is staged at first.
     void SetRawResource(const std::string& name, std::vector<std::uint8_t> bytes);
 

@@ -1,0 +1,8 @@
+// AddressSanitizer's defaults for the fuzz targets (ASAN_OPTIONS still overrides them).
+// Freed memory waits in a quarantine of 32 MB instead of 256 MB before it is reused: an
+// input frees far less than that, so a use after free within an input, or within the
+// hundreds of inputs before it, is still caught, while cycling through 256 MB of fresh
+// pages made the kernel's page faults half of every target's time.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=32";
+}
