@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,32 +62,10 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds = 5000) {
     return done();
 }
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[256] = {};
-    SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
-                        nullptr);
-    return text;
-}
-
-HWND FocusOf(DWORD thread) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
-}
-
-void PressKey(WORD key) {
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
+using testing_support::ClassOf;
+using testing_support::FocusOf;
+using testing_support::PressKey;
+using testing_support::TextOf;
 
 // The editor's fields top to bottom (edit boxes and the subroutine combo box).
 std::vector<HWND> FieldsOf(HWND dialog) {
@@ -176,8 +155,13 @@ protected:
         if (slots.empty()) {
             Slots(3);
         }
+        if (hostWindow == nullptr) {
+            hostWindow = std::make_unique<host::HostWindow>("Host");
+            // The thread's first window comes with message-only windows of the system's.
+            windowsBefore = MessageOnlyWindowsOfThisThread();
+        }
         const DWORD thread = GetCurrentThreadId();
-        const HWND owner = static_cast<HWND>(hostWindow.Handle());
+        const HWND owner = static_cast<HWND>(hostWindow->Handle());
         std::atomic<bool> returned{false};
         dialog = nullptr;
         std::thread user([&] {
@@ -215,7 +199,7 @@ protected:
         return answer;
     }
 
-    // Presses the combination and waits until the subroutine ran `runs` times in all.
+    // Presses the combination and waits until the subroutine ran `total` times in all.
     bool PressAndWait(unsigned key, int total) {
         return host::system::PressKeys(kCtrlAltShift, key) && WaitFor([&] { return runCount >= total; });
     }
@@ -238,7 +222,7 @@ protected:
 
     // Nothing of the library's is left: every reply block released (its address may
     // have come back as a slot's fresh block), the combinations free, their atoms gone,
-    // the hidden window the only one.
+    // no message-only window added.
     void ExpectNothingLeft(const std::vector<unsigned>& keys) {
         ASSERT_FALSE(Plugin().Replies.empty());
         for (const void* block : Plugin().Replies) {
@@ -253,7 +237,7 @@ protected:
         EXPECT_EQ(MessageOnlyWindowsOfThisThread(), windowsBefore);
     }
 
-    host::HostWindow hostWindow{"Host"};
+    std::unique_ptr<host::HostWindow> hostWindow;  // active while a dialog opens
     std::size_t windowsBefore = 0;
     std::vector<SubroutineRun> runs;
     std::atomic<int> runCount{0};
