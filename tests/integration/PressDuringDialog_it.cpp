@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -220,15 +221,16 @@ protected:
         EXPECT_EQ(std::count(events.begin(), events.end(), goSub), 1);
     }
 
-    // Nothing of the library's is left: every reply block released (its address may
-    // have come back as a slot's fresh block), the combinations free, their atoms gone,
-    // no message-only window added.
+    // Nothing of the library's is left: every reply block released, the combinations
+    // free, their atoms gone, no message-only window added. A released block's address
+    // may have been given out again since, so a block left behind is one that is still
+    // a block of the allocator with its size and its text.
     void ExpectNothingLeft(const std::vector<unsigned>& keys) {
         ASSERT_FALSE(Plugin().Replies.empty());
-        for (const void* block : Plugin().Replies) {
-            if (std::find(slots.begin(), slots.end(), block) == slots.end()) {
-                EXPECT_NE(GlobalHandle(block), block) << "a reply block was not released";
-            }
+        for (const auto& [block, text] : Plugin().Replies) {
+            const bool kept = GlobalHandle(block) == block && GlobalSize(const_cast<void*>(block)) == text.size() + 1 &&
+                              std::memcmp(block, text.c_str(), text.size() + 1) == 0;
+            EXPECT_FALSE(kept) << "a reply block was not released: " << text;
         }
         for (unsigned key : keys) {
             EXPECT_TRUE(IsFree(key)) << Combination(key);
@@ -416,11 +418,15 @@ TEST_F(PressDuringDialogIt, ASubroutineThatRemovesClearsOrChangesThePressedHotke
 
 // --- Many presses among adds, changes, removes and clears -----------------------------------
 
+// 800 presses from this thread with adds, changes, removes and clears between them, then
+// 200 from the author's thread while the About box is open, each run of the subroutine
+// making one such change itself, on the hotkey just pressed as often as on another.
 TEST_F(PressDuringDialogIt, AThousandPressesAmongAddsChangesRemovesAndClearsRunExactlyAsRegistered) {
     const unsigned keys[] = {VK_F5, VK_F6, VK_F7, VK_F8, VK_F9, VK_F11, VK_F12};
-    std::map<unsigned, std::string> held;  // key -> id
-    std::map<unsigned, std::string> names;  // key -> the text the subroutine saw for it
-    std::vector<std::string> expected;     // ids, one per press that must run
+    std::mutex lock;                          // over `held`, which the author's thread reads
+    std::map<unsigned, std::string> held;     // key -> id
+    std::vector<std::string> expected;        // ids, one per press that must run
+    std::vector<unsigned> expectedKeys;       // the keys of those presses
     std::uint32_t seed = 0x2545F491u;
     auto next = [&seed](std::uint32_t below) {
         seed = seed * 1664525u + 1013904223u;
@@ -435,67 +441,108 @@ TEST_F(PressDuringDialogIt, AThousandPressesAmongAddsChangesRemovesAndClearsRunE
         }
         return candidates.empty() ? 0u : candidates[next(static_cast<std::uint32_t>(candidates.size()))];
     };
-    const auto start = std::chrono::steady_clock::now();
-    int presses = 0;
-    while (presses < 1000) {
-        const std::uint32_t roll = next(100);
-        if (roll < 60) {
-            const unsigned key = keys[next(7)];
-            ++presses;
-            ASSERT_TRUE(host::system::PressKeys(kCtrlAltShift, key));
-            if (held.count(key) == 0) {
-                continue;  // a later run, or the final wait, shows that nothing ran
-            }
-            expected.push_back(held[key]);
-            ASSERT_TRUE(PumpUntil([&] { return runs.size() >= expected.size(); }))
-                << "press " << presses << " of " << Combination(key) << " ran nothing";
-            ASSERT_EQ(runs.size(), expected.size()) << "press " << presses;
-            ASSERT_EQ(runs.back().id, expected.back()) << "press " << presses;
-            const std::string& keyText = runs.back().key;
-            ASSERT_EQ(names.emplace(key, keyText).first->second, keyText) << "press " << presses;
-            ASSERT_EQ(keyText.substr(keyText.rfind('+')), "+F" + std::to_string(key - VK_F1 + 1));
-        } else if (roll < 75) {
+    // One add, change, remove or clear through the exports, chosen at random by `roll`
+    // below 40.
+    auto mutate = [&](std::uint32_t roll) {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (roll < 15) {
             if (const unsigned key = pick(false)) {
                 held[key] = Add(key);
-                ASSERT_NE(held[key], "0") << Var("LastError");
+                EXPECT_NE(held[key], "0") << Var("LastError");
             }
-        } else if (roll < 87) {
+        } else if (roll < 27) {
             const unsigned from = pick(true);
             const unsigned to = pick(false);
             if (from != 0 && to != 0) {
-                ASSERT_TRUE(Plugin().Exec(2, {held[from], Combination(to), "NEW"}));
-                ASSERT_NE(Var("NEW"), "0") << Var("LastError");
+                EXPECT_TRUE(Plugin().Exec(2, {held[from], Combination(to), "NEW"}));
+                EXPECT_NE(Var("NEW"), "0") << Var("LastError");
                 held.erase(from);
                 held[to] = Var("NEW");
             }
-        } else if (roll < 97) {
+        } else if (roll < 37) {
             if (const unsigned key = pick(true)) {
                 const bool byId = next(2) == 0;
-                ASSERT_TRUE(Plugin().Exec(byId ? 4 : 3, {byId ? held[key] : Combination(key), "R"}));
-                ASSERT_EQ(Var("R"), "True");
+                EXPECT_TRUE(Plugin().Exec(byId ? 4 : 3, {byId ? held[key] : Combination(key), "R"}));
+                EXPECT_EQ(Var("R"), "True");
                 held.erase(key);
             }
         } else {
-            ASSERT_TRUE(Plugin().Exec(5, {}));
+            EXPECT_TRUE(Plugin().Exec(5, {}));
             held.clear();
         }
+    };
+    // Presses the combination; when it is held, waits (pumping or not) until it ran.
+    int presses = 0;
+    auto press = [&](unsigned key, bool (*wait)(const std::function<bool()>&, int)) {
+        std::size_t total = 0;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            const auto found = held.find(key);
+            if (found != held.end()) {
+                expected.push_back(found->second);
+                expectedKeys.push_back(key);
+            }
+            total = expected.size();
+        }
+        ++presses;
+        return host::system::PressKeys(kCtrlAltShift, key) &&
+               wait([&] { return static_cast<std::size_t>(runCount.load()) >= total; }, 3000);
+    };
+
+    const auto start = std::chrono::steady_clock::now();
+    std::uint32_t authorSeed = 0x9E3779B9u;  // the author's thread picks its keys itself
+    while (presses < 800) {
+        if (next(100) < 60) {
+            ASSERT_TRUE(press(keys[next(7)], &PumpUntil)) << "press " << presses;
+        } else {
+            mutate(next(40));
+        }
     }
+    const std::size_t runsBefore = runs.size();
+    Plugin().RunSubroutine = [&](const std::string&) {
+        runs.push_back(SubroutineRun{Var("ID"), Var("KEY"), insideCall.load()});
+        mutate(next(40));
+        while (held.size() < 3) {  // only a run can add: keep some to press
+            mutate(0);
+        }
+        ++runCount;
+    };
+    bool allRan = true;
+    Open(kAboutBox, [&](HWND) {
+        while (allRan && presses < 1000) {
+            authorSeed = authorSeed * 1664525u + 1013904223u;
+            allRan = press(keys[(authorSeed >> 8) % 7], &WaitFor);
+        }
+        PressKey(VK_ESCAPE);
+    });
+    EXPECT_TRUE(allRan) << "press " << presses << " in the dialog";
+    const std::size_t runsInside = runs.size();
+
     // A last registered press: whatever an unregistered press might have run comes before it.
-    const std::string last = held.empty() ? Add(VK_F5) : held.begin()->second;
-    expected.push_back(last);
-    ASSERT_TRUE(host::system::PressKeys(kCtrlAltShift, held.empty() ? VK_F5 : held.begin()->first));
-    ASSERT_TRUE(PumpUntil([&] { return runs.size() >= expected.size(); }));
+    if (held.empty()) {
+        mutate(0);
+    }
+    ASSERT_FALSE(held.empty());
+    ASSERT_TRUE(press(held.begin()->first, &PumpUntil));
     std::vector<std::string> ids;
-    for (const SubroutineRun& run : runs) {
-        ids.push_back(run.id);
-        EXPECT_FALSE(run.insideCall);
+    std::map<unsigned, std::string> names;  // key -> the text the subroutine saw for it
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        ids.push_back(runs[i].id);
+        EXPECT_EQ(runs[i].insideCall, i >= runsBefore && i < runsInside) << i;
+        if (i < expectedKeys.size()) {
+            const std::string& text = runs[i].key;
+            EXPECT_EQ(names.emplace(expectedKeys[i], text).first->second, text) << i;
+            EXPECT_EQ(text.substr(text.rfind('+')), "+F" + std::to_string(expectedKeys[i] - VK_F1 + 1));
+        }
     }
     EXPECT_EQ(ids, expected);
-    EXPECT_GT(expected.size(), 200u);
+    EXPECT_GT(runsBefore, 150u);
+    EXPECT_GT(runsInside - runsBefore, 40u);
     EXPECT_EQ(Var("ID"), "<unset>");
     ASSERT_TRUE(Plugin().Exec(5, {}));
     ExpectNothingLeft(std::vector<unsigned>(std::begin(keys), std::end(keys)));
-    std::printf("[ info ] %d presses, %zu ran, in %lld ms\n", presses, expected.size(),
+    std::printf("[ info ] %d presses, %zu ran (%zu in the dialog), in %lld ms\n", presses, runs.size(),
+                runsInside - runsBefore,
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - start)
                                            .count()));

@@ -182,7 +182,7 @@ void TARVIK_CALL Host::OnInterfaceAccess(std::int32_t code, char** cell) {
 
 char* Host::Reply(const std::string& text) {
     char* block = HostBlock(text);
-    Replies.push_back(block);
+    Replies.emplace_back(block, text);
     return block;
 }
 
