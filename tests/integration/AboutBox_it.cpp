@@ -88,12 +88,8 @@ private:
     bool had_ = false;
 };
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[256] = {};
-    SendMessageTimeoutW(window, WM_GETTEXT, 255, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                        nullptr);
-    return text;
-}
+using testing_support::PressKey;
+using testing_support::TextOf;
 
 // The visible window of `thread` with the About box's caption, waiting up to 5 s.
 HWND FindBox(DWORD thread) {
@@ -113,14 +109,6 @@ RECT ClientRectOf(HWND control, HWND box) {
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-void PressKey(WORD key) {
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
 }
 
 bool Gone(HWND box) {

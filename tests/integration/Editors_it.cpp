@@ -32,19 +32,9 @@ std::ostream& operator<<(std::ostream& out, const Box& b) {
     return out << "(" << b.left << "," << b.top << " " << b.width << "x" << b.height << ")";
 }
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[512] = {};
-    DWORD_PTR length = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
-                        &length);
-    return text;
-}
+using testing_support::ClassOf;
+using testing_support::FocusOf;
+using testing_support::TextOf;
 
 Box BoxIn(HWND dialog, HWND control) {
     RECT r{};
@@ -98,15 +88,10 @@ HWND ButtonNamed(HWND dialog, const std::wstring& text) {
     return nullptr;
 }
 
-HWND Focused(DWORD thread) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
-}
 
 // The control of the dialog that holds the focus (a combo box for its inner edit).
 HWND FocusedControl(HWND dialog, DWORD thread) {
-    HWND focus = Focused(thread);
+    HWND focus = FocusOf(thread);
     while (focus != nullptr && GetParent(focus) != dialog) {
         focus = GetParent(focus);
     }
@@ -126,7 +111,7 @@ void Click(HWND button) {
 
 // A key pressed and released on the focused window, as the keyboard would queue it.
 void Key(DWORD thread, UINT key) {
-    HWND focus = Focused(thread);
+    HWND focus = FocusOf(thread);
     const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
     PostMessageW(focus, WM_KEYDOWN, key, 1 | (scan << 16));
     PostMessageW(focus, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
@@ -173,7 +158,7 @@ DWORD WINAPI RunUser(void* parameter) {
     if (user->dialog == nullptr) {
         return 1;
     }
-    WaitFor([&] { return IsChild(user->dialog, Focused(user->hostThread)) != FALSE; });
+    WaitFor([&] { return IsChild(user->dialog, FocusOf(user->hostThread)) != FALSE; });
     for (HWND window : user->watched) {
         user->enabledWhileOpen.push_back(IsWindowEnabled(window) != FALSE);
     }
@@ -364,9 +349,9 @@ TEST_F(EditorsIt, LayoutOfEveryEditorToThePixel) {
             // Tab through the dialog: the fields top to bottom, then the three buttons.
             for (std::size_t i = 0; i < e.fields.size() + 3; ++i) {
                 tabOrder.push_back(FocusedControl(dialog, thread));
-                const HWND was = Focused(thread);
+                const HWND was = FocusOf(thread);
                 Key(thread, VK_TAB);
-                WaitFor([&] { return Focused(thread) != was; }, 1000);
+                WaitFor([&] { return FocusOf(thread) != was; }, 1000);
             }
             for (std::size_t i = 0; i < e.fields.size(); ++i) {
                 const bool combo = e.subroutine && i == 0;
@@ -517,7 +502,7 @@ TEST_F(EditorsIt, PickerAsksVersionThenVariablePickerWithTheCurrentText) {
         Click(pickers.at(1).hwnd);
         const HWND field = Find(dialog, L"Edit", 1);
         WaitFor([&] { return TextOf(field) == L"Picked"; });
-        fieldFocused = Focused(thread) == field;
+        fieldFocused = FocusOf(thread) == field;
         DWORD start = 0, end = 0;
         SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
         selectedAll = start == 0 && end == 6;

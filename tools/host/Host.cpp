@@ -180,21 +180,27 @@ void TARVIK_CALL Host::OnInterfaceAccess(std::int32_t code, char** cell) {
     }
 }
 
+char* Host::Reply(const std::string& text) {
+    char* block = HostBlock(text);
+    Replies.emplace_back(block, text);
+    return block;
+}
+
 void Host::InterfaceAccess(std::int32_t code, char** cell) {
     switch (code) {
         case 3:
         case 4:
             Record("Request " + std::to_string(code));
-            *cell = HostBlock("");
+            *cell = Reply("");
             break;
         case 5:
             Record("Request 5");
-            *cell = HostBlock(Join(Subroutines));
+            *cell = Reply(Join(Subroutines));
             break;
         case 6:
             Record("Request 6");
             if (Version) {
-                *cell = HostBlock(*Version);
+                *cell = Reply(*Version);
             }
             break;
         case 9:

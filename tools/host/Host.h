@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PluginApi.h"
@@ -66,6 +67,9 @@ public:
     std::optional<std::string> Version = std::string("5.0");  // request 6; nullopt: no reply
     std::optional<std::string> PickReply;  // picker requests; nullopt: cell left unchanged
     std::vector<std::string> Messages;     // texts of request 9
+    // Every block handed to the plug-in as the reply to a request, with its text, in
+    // order: the plug-in releases each one once it has read it.
+    std::vector<std::pair<const void*, std::string>> Replies;
 
     // Every callback as one line, in order: "SetVariable HK=49268", "Script GoSub \"x\"",
     // "Request 5", "RegisterAction 1 TarvikAdd".
@@ -89,6 +93,7 @@ private:
     void Record(const std::string& event);
     void ScriptLine(const std::string& line);
     void InterfaceAccess(std::int32_t code, char** cell);
+    char* Reply(const std::string& text);
     static std::string TakeCell(char*& cell);
 
     PluginApi api_;
