@@ -316,6 +316,7 @@ private:
     void ReleaseKey(HeadlessDialog& dialog, unsigned key);
     void Type(HeadlessDialog& dialog, int id, const std::wstring& text);
     void Ended(int result);
+    void EndBy(HeadlessDialog& dialog, void (HeadlessDialog::*action)(), int result);
     void ExpectHelp(const std::string& topic);
     void ExpectMessage(const std::string& text);
     void ExpectPick(HeadlessDialog& dialog, std::size_t field);
@@ -677,32 +678,11 @@ void Session::EditorStep(HeadlessDialog& dialog) {
         case 7: ReleaseKey(dialog, kVkF1); break;
         case 8: Click(dialog, editors::kBtnHelp); break;
         case 9: ReleaseKey(dialog, input_.ConsumeIntegral<std::uint8_t>()); break;
-        case 10:
-            if (!ended_) {
-                dialog.PressEnter();
-                Ended(editors::kMrOk);
-            } else {
-                dialog.PressEnter();
-            }
-            break;
+        case 10: EndBy(dialog, &HeadlessDialog::PressEnter, editors::kMrOk); break;
         case 11: Click(dialog, editors::kBtnOk); break;
-        case 12:
-            if (!ended_) {
-                dialog.PressEscape();
-                Ended(editors::kMrCancel);
-            } else {
-                dialog.PressEscape();
-            }
-            break;
+        case 12: EndBy(dialog, &HeadlessDialog::PressEscape, editors::kMrCancel); break;
         case 13: Click(dialog, editors::kBtnCancel); break;
-        case 14:
-            if (!ended_) {
-                dialog.CloseBox();
-                Ended(editors::kMrCancel);
-            } else {
-                dialog.CloseBox();
-            }
-            break;
+        case 14: EndBy(dialog, &HeadlessDialog::CloseBox, editors::kMrCancel); break;
         default:  // typing into something that is no field
             Type(dialog, input_.PickValueInArray({editors::kBtnOk, editors::kBtnHelp, fieldIds_[field] + 1, 0}),
                  TypedText());
@@ -724,26 +704,21 @@ void Session::AboutStep(HeadlessDialog& dialog) {
         case 7:
             Type(dialog, input_.PickValueInArray(ids), TypedText());
             break;
-        case 8: case 9: {
-            const bool open = !ended_;
-            if (input_.ConsumeBool()) {
-                dialog.PressEnter();
-            } else {
-                dialog.PressEscape();
-            }
-            if (open) {
-                Ended(kEditorOk);
-            }
+        case 8: case 9:
+            // OK is the box's default and its cancel button alike.
+            EndBy(dialog, input_.ConsumeBool() ? &HeadlessDialog::PressEnter : &HeadlessDialog::PressEscape,
+                  kEditorOk);
             break;
-        }
-        default: {
-            const bool open = !ended_;
-            dialog.CloseBox();
-            if (open) {
-                Ended(kEditorOk);
-            }
-            break;
-        }
+        default: EndBy(dialog, &HeadlessDialog::CloseBox, kEditorOk); break;
+    }
+}
+
+// Enter, Escape or the close box: the dialog ends with `result` unless it had ended.
+void Session::EndBy(HeadlessDialog& dialog, void (HeadlessDialog::*action)(), int result) {
+    const bool open = !ended_;
+    (dialog.*action)();
+    if (open) {
+        Ended(result);
     }
 }
 
