@@ -11,13 +11,13 @@ root=$(pwd)
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(codec integer_text host_services commands)
+[ ${#targets[@]} -gt 0 ] || targets=(codec integer_text host_services commands dialogs)
 
 scripts/setup.sh || exit 1
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || { echo "fuzz build failed"; exit 1; }
 
 # Inputs longer than these say nothing new about what the target reads.
-declare -A max_len=([codec]=64 [integer_text]=48 [host_services]=1024 [commands]=512)
+declare -A max_len=([codec]=64 [integer_text]=48 [host_services]=1024 [commands]=512 [dialogs]=256)
 
 failed=0
 for target in "${targets[@]}"; do

@@ -212,7 +212,8 @@ public:
     void* Handle() override { return nullptr; }
 
     // --- What the user does --------------------------------------------------------------
-    // Types into a control: its whole text becomes `text`.
+    // Types into a control: its whole text becomes `text`. Like every action of the
+    // user, nothing happens once the dialog has ended.
     void Type(int id, const std::wstring& text);
     // Clicks a control; false (and nothing happens) when it is hidden or no such control.
     bool Click(int id);

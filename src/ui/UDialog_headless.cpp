@@ -95,6 +95,9 @@ void HeadlessDialog::ShowError(const std::wstring& text) {
 }
 
 void HeadlessDialog::Type(int id, const std::wstring& text) {
+    if (ended_) {
+        return;  // a closed dialog takes no more typing than clicks
+    }
     if (Control* control = Find(id)) {
         focus_ = id;
         control->text = text;

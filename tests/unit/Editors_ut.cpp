@@ -173,6 +173,7 @@ TEST_F(EditorsTest, QuotesAreEscapedOnOkOnlyAndNotUnescapedOnLoad) {
         shownSubroutine = dialog.Text(kField1);
         dialog.Type(kField2, L"say \"hi\" \"");
         dialog.Click(kBtnOk);
+        dialog.Type(kField2, L"typed \"after\" the dialog closed");  // reaches nothing
     }));
     EXPECT_EQ(shownSubroutine, L"already [#34]x[#34]");
     EXPECT_EQ(Slot(0), "already [#34]x[#34]");
