@@ -51,8 +51,8 @@ const char kHelpFile[] = "C:\\Help\\Tarvik.chm";
 const char kHelpFolder[] = "C:\\Help";
 const char kMissingHelp[] = "Missing help file: maybe you need a plugin reinstallation?";
 const char kNeedsVersion5[] = "Sorry, this feature need Lumora version 5 or later";
-constexpr unsigned kVkEscape = 27;
-constexpr unsigned kVkF1 = 112;
+using ui::kVkEscape;
+using ui::kVkF1;
 constexpr int kEditorOk = 1;
 // The steps of one user: enough to load, pick, type, ask for help, end and go on acting.
 constexpr int kMostSteps = 24;
@@ -168,11 +168,12 @@ public:
         freed.push_back(block);
         return os.GlobalFree(block);
     }
-    platform::RegistryKey OpenRegistryKey(platform::RegistryRoot root, const std::string& path,
-                                          std::uint32_t access, std::uint32_t& error) override {
+    platform::UniqueRegistryKey OpenRegistryKey(platform::RegistryRoot root,
+                                                const std::string& path, std::uint32_t access,
+                                                std::uint32_t& error) override {
         if (helpKey == HelpKey::Absent) {
             error = 2;  // ERROR_FILE_NOT_FOUND
-            return nullptr;
+            return {};
         }
         return os.OpenRegistryKey(root, path, access, error);
     }
@@ -533,7 +534,7 @@ void Session::Run() {
     const bool opens = about_ || (editor_ != nullptr && !nullArray);
     Require(shown_ == (opens ? 1 : 0), opens ? "the dialog was not shown once" : "a dialog for a number without an editor");
     if (opens && !ended_) {
-        Ended(about_ ? kEditorOk : editors::kMrCancel);  // the user left: the close box
+        Ended(about_ ? kEditorOk : ui::kMrCancel);  // the user left: the close box
     }
     Require(liveViews == 0, "a dialog outlived its call");
     Require(checked_ == requests_.size(), "a request after the user had left");
@@ -678,11 +679,11 @@ void Session::EditorStep(HeadlessDialog& dialog) {
         case 7: ReleaseKey(dialog, kVkF1); break;
         case 8: Click(dialog, editors::kBtnHelp); break;
         case 9: ReleaseKey(dialog, input_.ConsumeIntegral<std::uint8_t>()); break;
-        case 10: EndBy(dialog, &HeadlessDialog::PressEnter, editors::kMrOk); break;
+        case 10: EndBy(dialog, &HeadlessDialog::PressEnter, ui::kMrOk); break;
         case 11: Click(dialog, editors::kBtnOk); break;
-        case 12: EndBy(dialog, &HeadlessDialog::PressEscape, editors::kMrCancel); break;
+        case 12: EndBy(dialog, &HeadlessDialog::PressEscape, ui::kMrCancel); break;
         case 13: Click(dialog, editors::kBtnCancel); break;
-        case 14: EndBy(dialog, &HeadlessDialog::CloseBox, editors::kMrCancel); break;
+        case 14: EndBy(dialog, &HeadlessDialog::CloseBox, ui::kMrCancel); break;
         default:  // typing into something that is no field
             Type(dialog, input_.PickValueInArray({editors::kBtnOk, editors::kBtnHelp, fieldIds_[field] + 1, 0}),
                  TypedText());
@@ -761,9 +762,9 @@ void Session::Click(HeadlessDialog& dialog, int id) {
         return;
     }
     if (id == editors::kBtnOk) {
-        Ended(editors::kMrOk);
+        Ended(ui::kMrOk);
     } else if (id == editors::kBtnCancel) {
-        Ended(editors::kMrCancel);
+        Ended(ui::kMrCancel);
     } else if (id == editors::kBtnHelp) {
         ExpectHelp(editor_->topic);
     } else {
@@ -790,7 +791,7 @@ void Session::ReleaseKey(HeadlessDialog& dialog, unsigned key) {
 void Session::Ended(int result) {
     ended_ = true;
     result_ = result;
-    if (result == editors::kMrOk && editor_ != nullptr) {
+    if (result == ui::kMrOk && editor_ != nullptr) {
         // Closing with OK writes every double quote of every field as [#34].
         for (std::wstring& field : fields_) {
             handedBack_.push_back(Escaped(os_.WideToAnsi(field)));
@@ -873,7 +874,7 @@ void Session::CheckFields(HeadlessDialog& dialog) {
 // --- After the call -------------------------------------------------------------------------
 
 void Session::CheckSlots(std::int32_t answer) {
-    const bool ok = editor_ != nullptr && result_ == editors::kMrOk;
+    const bool ok = editor_ != nullptr && result_ == ui::kMrOk;
     Require(answer == (ok ? 1 : 0), "lmEditAction's answer is not the dialog's");
     const auto released = [&](const void* block) {
         std::size_t times = 0;
