@@ -144,7 +144,7 @@ public:
     // --- Resources -----------------------------------------------------------------------
     // An entry of the library's string table, converted to the ANSI code page; empty
     // when there is no such entry.
-    virtual std::string LoadText(unsigned id) = 0;
+    std::string LoadText(unsigned id) { return WideToAnsi(LoadWideText(id)); }
 
     // --- Shell and windows -------------------------------------------------------------
     virtual WindowHandle ActiveWindow() = 0;  // GetActiveWindow

@@ -219,25 +219,6 @@ public:
 
     unsigned AnsiCodePage() override { return GetACP(); }
 
-    std::string LoadText(unsigned id) override {
-        // With no buffer, LoadStringW hands out the resource's own read-only text.
-        const wchar_t* resource = nullptr;
-        const int length =
-            LoadStringW(OwnModule(), id, reinterpret_cast<LPWSTR>(&resource), 0);
-        if (length <= 0 || resource == nullptr) {
-            return {};
-        }
-        const int bytes = WideCharToMultiByte(CP_ACP, 0, resource, length, nullptr, 0,
-                                              nullptr, nullptr);
-        if (bytes <= 0) {
-            return {};
-        }
-        std::string text(static_cast<std::size_t>(bytes), '\0');
-        WideCharToMultiByte(CP_ACP, 0, resource, length, text.data(), bytes, nullptr,
-                            nullptr);
-        return text;
-    }
-
     WindowHandle ActiveWindow() override { return GetActiveWindow(); }
 
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,

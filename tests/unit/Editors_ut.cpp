@@ -47,12 +47,12 @@ public:
     bool Released(const void* block) const {
         return std::find(freed.begin(), freed.end(), block) != freed.end();
     }
-    std::string LoadText(unsigned id) override {
+    std::wstring LoadWideText(unsigned id) override {
         const auto found = translated.find(id);
-        return found != translated.end() ? found->second : os.LoadText(id);
+        return found != translated.end() ? found->second : os.LoadWideText(id);
     }
     std::vector<void*> freed;
-    std::map<unsigned, std::string> translated;
+    std::map<unsigned, std::wstring> translated;
 };
 
 class EditorsTest : public test_support::LinkedPluginTest {
@@ -329,8 +329,8 @@ TEST_F(EditorsTest, HelpWithoutAHelpFileSendsTheMissingHelpMessageAndStaysOpen) 
 // The messages the dialogs send through the host are string-table entries, so a
 // translated resource set changes them too.
 TEST_F(EditorsTest, TheHostMessagesComeFromTheStringTable) {
-    recorder.translated = {{resources::IDS_MISSING_HELP_MESSAGE, "Hilfedatei fehlt"},
-                           {resources::IDS_HOST_VERSION_MESSAGE, "Lumora 5 erforderlich"}};
+    recorder.translated = {{resources::IDS_MISSING_HELP_MESSAGE, L"Hilfedatei fehlt"},
+                           {resources::IDS_HOST_VERSION_MESSAGE, L"Lumora 5 erforderlich"}};
     Slots({"x", "y"});
     plugin->Version = std::string("4.2");
     Edit(1, [&](HeadlessDialog& dialog) {

@@ -30,7 +30,6 @@ public:
     }
     std::uint32_t UserLocale() override { return os.UserLocale(); }
     unsigned AnsiCodePage() override { return os.AnsiCodePage(); }
-    std::string LoadText(unsigned id) override { return os.LoadText(id); }
     WindowHandle ActiveWindow() override { return os.ActiveWindow(); }
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
                             const std::string& parameters, int show) override {

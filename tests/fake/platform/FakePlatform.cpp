@@ -707,8 +707,8 @@ struct FakePlatform::State {
     WindowHandle activeWindow = nullptr;
     std::intptr_t shellResult = 42;
     std::vector<ShellCall> shellCalls;
-    // The string table's texts in the code page, by id, as LoadText converted them.
-    std::map<unsigned, std::string> texts;
+    // The string table's texts, by id, as LoadWideText decoded them.
+    std::map<unsigned, std::wstring> texts;
 
     bool Equal(const std::string& a, const std::string& b) const {
         if (a.size() != b.size()) {
@@ -840,26 +840,6 @@ unsigned FakePlatform::AnsiCodePage() {
     return state_->codePage;
 }
 
-std::string FakePlatform::LoadText(unsigned id) {
-    using resources::kStringTable;
-    using resources::kStringTableSize;
-    bool bundleExists = false;  // string resources come in bundles of sixteen
-    const auto converted = state_->texts.find(id);
-    if (converted != state_->texts.end()) {
-        return converted->second;
-    }
-    for (unsigned i = 0; i < kStringTableSize; ++i) {
-        if (kStringTable[i].id == id) {
-            return state_->texts[id] = FromUtf8(state_->codePage, kStringTable[i].text);
-        }
-        bundleExists = bundleExists || kStringTable[i].id / 16 == id / 16;
-    }
-    if (!bundleExists) {
-        state_->lastError = kErrorResourceNameNotFound;
-    }
-    return {};
-}
-
 // --- Texts of the dialogs -----------------------------------------------------------------------
 
 std::wstring FakePlatform::AnsiToWide(const std::string& text) {
@@ -880,11 +860,17 @@ std::string FakePlatform::WideToAnsi(const std::wstring& text) {
 }
 
 std::wstring FakePlatform::LoadWideText(unsigned id) {
-    // The table is UTF-8 of the library's own texts, so it is well formed.
+    const auto decoded = state_->texts.find(id);
+    if (decoded != state_->texts.end()) {
+        return decoded->second;
+    }
+    bool bundleExists = false;  // string resources come in bundles of sixteen
     for (unsigned i = 0; i < resources::kStringTableSize; ++i) {
         if (resources::kStringTable[i].id != id) {
+            bundleExists = bundleExists || resources::kStringTable[i].id / 16 == id / 16;
             continue;
         }
+        // The table is UTF-8 of the library's own texts, so it is well formed.
         std::wstring wide;
         const std::string text = resources::kStringTable[i].text;
         for (std::size_t k = 0; k < text.size();) {
@@ -897,7 +883,10 @@ std::wstring FakePlatform::LoadWideText(unsigned id) {
             wide += static_cast<wchar_t>(c);
             k += length;
         }
-        return wide;
+        return state_->texts[id] = wide;
+    }
+    if (!bundleExists) {
+        state_->lastError = kErrorResourceNameNotFound;
     }
     return {};
 }
@@ -1192,7 +1181,6 @@ void FakePlatform::SetLayouts(const std::vector<LayoutHandle>& layouts, LayoutHa
 
 void FakePlatform::SetAnsiCodePage(unsigned codePage) {
     state_->codePage = codePage == 1251 ? 1251 : 1252;
-    state_->texts.clear();
 }
 
 void FakePlatform::HoldInOtherProcess(unsigned modifiers, unsigned key) {

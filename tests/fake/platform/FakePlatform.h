@@ -48,7 +48,6 @@ public:
     // 0x0419 under code page 1251, else 0x0409.
     std::uint32_t UserLocale() override;
     unsigned AnsiCodePage() override;  // the one SetAnsiCodePage staged
-    std::string LoadText(unsigned id) override;
     WindowHandle ActiveWindow() override;
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
                             const std::string& parameters, int show) override;
