@@ -13,7 +13,6 @@ namespace tarvik::about {
 namespace {
 
 using platform::Os;
-using platform::RegistryRoot;
 using platform::RegistryValue;
 
 constexpr char kKeyPrefix[] = "Software\\Halvenor\\Corvane\\";
@@ -27,18 +26,16 @@ std::wstring TypeErrorText(const std::wstring& valueName) {
     return base::FillPlaceholders(Os().LoadWideText(resources::IDS_REGISTRY_TYPE_ERROR), {valueName});
 }
 
-// One key opened for reading under a root, closed with the object. The key is never
+// One key of the current user's opened for reading, closed with the object. The key is never
 // created: a key that is not there stays absent.
 class TRegistryReader {
 public:
-    explicit TRegistryReader(RegistryRoot root) noexcept : root_(root) {}
-
     // Read access is all the lookup needs; a user without write rights to the key is
     // still let in.
     bool OpenKey(const std::string& path) {
         key_.reset();
         std::uint32_t error = 0;
-        key_ = Os().OpenRegistryKey(root_, path, platform::kKeyRead, error);
+        key_ = Os().OpenRegistryKey(path, platform::kKeyRead, error);
         return static_cast<bool>(key_);
     }
 
@@ -50,7 +47,6 @@ public:
     }
 
 private:
-    RegistryRoot root_;
     platform::UniqueRegistryKey key_;
 };
 
@@ -83,7 +79,7 @@ bool IsExistingFile(const std::string& path) {
 }  // namespace
 
 bool ShowHelpTopic(const std::string& topic) {
-    TRegistryReader registry(RegistryRoot::CurrentUser);
+    TRegistryReader registry;
     if (!registry.OpenKey(kKeyPrefix + Os().LoadText(resources::IDS_PLUGIN_NAME))) {
         return false;
     }

@@ -39,7 +39,6 @@ constexpr unsigned kHhDisplayTopic = 0;  // HH_DISPLAY_TOPIC
 constexpr unsigned kHhCloseAll = 0x12;   // HH_CLOSE_ALL
 
 using RegistryKey = void*;  // HKEY
-enum class RegistryRoot { CurrentUser, LocalMachine };
 
 // A handle the platform handed out, given back to the same platform when its owner goes:
 // move-only, one line per kind (below), in the shape of the window layer's owners.
@@ -205,10 +204,11 @@ public:
     }
 
     // --- Registry ------------------------------------------------------------------------
-    // RegOpenKeyExA(root, path, 0, access); never creates a key. Empty with the system's
-    // error code in `error` when the key cannot be opened with that access.
-    virtual UniqueRegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
-                                              std::uint32_t access, std::uint32_t& error) = 0;
+    // RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, access): the library reads the current
+    // user's settings only. Never creates a key. Empty with the system's error code in
+    // `error` when the key cannot be opened with that access.
+    virtual UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
+                                              std::uint32_t& error) = 0;
     // RegCloseKey: what a UniqueRegistryKey calls when it goes.
     virtual void CloseRegistryKey(RegistryKey key) = 0;
     // RegQueryValueExA of a named value: false when the key has no such value.

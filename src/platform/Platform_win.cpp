@@ -101,10 +101,6 @@ std::string Narrow(const wchar_t* text, int length) {
     return narrow;
 }
 
-HKEY RootKey(RegistryRoot root) noexcept {
-    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
 // The answer of a multiple-selection file dialog: one full path, or a folder followed by
 // the names chosen in it, each ended by a zero and the whole by a second zero.
 FileChoice ReadFileChoice(const wchar_t* buffer) {
@@ -356,10 +352,10 @@ public:
         return std::wstring(resource, static_cast<std::size_t>(length));
     }
 
-    UniqueRegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
-                                      std::uint32_t access, std::uint32_t& error) override {
+    UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
+                                      std::uint32_t& error) override {
         HKEY key = nullptr;
-        const LONG result = RegOpenKeyExA(RootKey(root), path.c_str(), 0, access, &key);
+        const LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, access, &key);
         error = static_cast<std::uint32_t>(result);
         return result == ERROR_SUCCESS ? UniqueRegistryKey(*this, key) : UniqueRegistryKey();
     }

@@ -160,7 +160,7 @@ protected:
     // Opens the case's key for reading; null when it cannot be.
     platform::UniqueRegistryKey OpenCaseKey() {
         std::uint32_t error = 0;
-        return os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key(),
+        return os().OpenRegistryKey(scratch().Key(),
                                     platform::kKeyRead, error);
     }
 
@@ -186,22 +186,20 @@ TEST_P(HelpServicesConformance, AMissingKeyIsNotFoundAndOpeningItCreatesNothing)
     const std::string missing = scratch().Key() + "\\Halvenor\\Corvane\\Tarvik";
     for (std::uint32_t access : {platform::kKeyRead, platform::kKeyAllAccess}) {
         std::uint32_t error = 0;
-        EXPECT_FALSE(os().OpenRegistryKey(RegistryRoot::CurrentUser, missing, access, error));
+        EXPECT_FALSE(os().OpenRegistryKey(missing, access, error));
         EXPECT_EQ(error, kErrorFileNotFound);
     }
     std::uint32_t error = 0;
-    EXPECT_FALSE(os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key() + "\\Halvenor",
+    EXPECT_FALSE(os().OpenRegistryKey(scratch().Key() + "\\Halvenor",
                                       platform::kKeyRead, error));
     EXPECT_EQ(error, kErrorFileNotFound);
 
-    // The key itself opens for reading, under the current user only.
-    platform::UniqueRegistryKey key = os().OpenRegistryKey(RegistryRoot::CurrentUser, scratch().Key(),
+    // The key itself opens for reading.
+    platform::UniqueRegistryKey key = os().OpenRegistryKey(scratch().Key(),
                                                            platform::kKeyRead, error);
     ASSERT_TRUE(key);
     EXPECT_EQ(error, platform::kErrorSuccess);
     key.reset();
-    EXPECT_FALSE(os().OpenRegistryKey(RegistryRoot::LocalMachine, scratch().Key(),
-                                      platform::kKeyRead, error));
 }
 
 TEST_P(HelpServicesConformance, ValuesComeBackWithTheirTypeAndTheirBytesAsStored) {

@@ -168,14 +168,13 @@ public:
         freed.push_back(block);
         return os.GlobalFree(block);
     }
-    platform::UniqueRegistryKey OpenRegistryKey(platform::RegistryRoot root,
-                                                const std::string& path, std::uint32_t access,
+    platform::UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
                                                 std::uint32_t& error) override {
         if (helpKey == HelpKey::Absent) {
             error = 2;  // ERROR_FILE_NOT_FOUND
             return {};
         }
-        return os.OpenRegistryKey(root, path, access, error);
+        return os.OpenRegistryKey(path, access, error);
     }
     // The fake holds the value under the key and checks the handle and the name; what it
     // holds is the input's.

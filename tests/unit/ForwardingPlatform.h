@@ -70,9 +70,9 @@ public:
     std::wstring AnsiToWide(const std::string& text) override { return os.AnsiToWide(text); }
     std::string WideToAnsi(const std::wstring& text) override { return os.WideToAnsi(text); }
     std::wstring LoadWideText(unsigned id) override { return os.LoadWideText(id); }
-    platform::UniqueRegistryKey OpenRegistryKey(platform::RegistryRoot root, const std::string& path,
-                                                std::uint32_t access, std::uint32_t& error) override {
-        return os.OpenRegistryKey(root, path, access, error);
+    platform::UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
+                                                std::uint32_t& error) override {
+        return os.OpenRegistryKey(path, access, error);
     }
     void CloseRegistryKey(platform::RegistryKey key) override { os.CloseRegistryKey(key); }
     bool QueryRegistryValue(platform::RegistryKey key, const std::string& name,

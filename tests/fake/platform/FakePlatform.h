@@ -16,6 +16,10 @@
 
 namespace tarvik::platform {
 
+// Where a registry key is staged: the library reads the current user's keys only, and a
+// key of the machine's is there to show that it does not look there.
+enum class RegistryRoot { CurrentUser, LocalMachine };
+
 class FakePlatform final : public Platform {
 public:
     // Keyboard layout handles as Windows gives them for the three modelled layouts.
@@ -71,7 +75,7 @@ public:
     std::string WideToAnsi(const std::wstring& text) override;
     std::wstring LoadWideText(unsigned id) override;
     std::vector<std::uint8_t> LoadRawResource(const std::string& name) override;
-    UniqueRegistryKey OpenRegistryKey(RegistryRoot root, const std::string& path,
+    UniqueRegistryKey OpenRegistryKey(const std::string& path,
                                       std::uint32_t access, std::uint32_t& error) override;
     void CloseRegistryKey(RegistryKey key) override;
     bool QueryRegistryValue(RegistryKey key, const std::string& name,

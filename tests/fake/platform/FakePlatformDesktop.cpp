@@ -68,11 +68,11 @@ void FakePlatform::DesktopDeleter::operator()(Desktop* desktop) const {
 
 // --- Registry ----------------------------------------------------------------------------------
 
-UniqueRegistryKey FakePlatform::OpenRegistryKey(RegistryRoot root, const std::string& path,
-                                                std::uint32_t access, std::uint32_t& error) {
+UniqueRegistryKey FakePlatform::OpenRegistryKey(const std::string& path, std::uint32_t access,
+                                                std::uint32_t& error) {
     constexpr std::uint32_t kErrorAccessDenied = 5;
     Desktop& d = *desktop_;
-    const auto found = d.keys.find(KeyName(root, path));
+    const auto found = d.keys.find(KeyName(RegistryRoot::CurrentUser, path));
     if (found == d.keys.end()) {
         error = 2;  // ERROR_FILE_NOT_FOUND
         return {};
