@@ -486,7 +486,7 @@ TEST_F(PressDuringDialogIt, AThousandPressesAmongAddsChangesRemovesAndClearsRunE
         }
         ++presses;
         return host::system::PressKeys(kCtrlAltShift, key) &&
-               wait([&] { return static_cast<std::size_t>(runCount.load()) >= total; }, 3000);
+               wait([&] { return static_cast<std::size_t>(runCount.load()) >= total; }, 10000);
     };
 
     const auto start = std::chrono::steady_clock::now();
