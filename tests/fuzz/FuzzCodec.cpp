@@ -32,22 +32,24 @@ bool NameIsItsOwn(unsigned key, bool localized) {
 
 void Check(const std::string& text, bool localized, bool literalToo) {
     const HotKeyValue value = TextToHotKey(text, localized);
-    Require(!literalToo || TextToHotKeyLiteral(text, localized) == value,
-            "the index and the literal loop disagree on \"" + text + "\"" +
-                (localized ? "" : " in the English mode"));
+    Require(!literalToo || TextToHotKeyLiteral(text, localized) == value, [&] {
+        return "the index and the literal loop disagree on \"" + text + "\"" +
+               (localized ? "" : " in the English mode");
+    });
     if (value == 0) {
         return;
     }
     Require((value & ~(kModifierBits | 0xFFu)) == 0, "a value with bits outside the format");
     const unsigned key = value & 0xFFu;
-    Require(key >= 8, "a key code below 8 from \"" + text + "\"");
+    Require(key >= 8, [&] { return "a key code below 8 from \"" + text + "\""; });
     if (!NameIsItsOwn(key, localized)) {
         return;
     }
     const std::string formatted = HotKeyToText(value, localized);
-    Require(TextToHotKey(formatted, localized) == value,
-            "\"" + text + "\" gave " + std::to_string(value) + ", formatted \"" + formatted +
-                "\", which reads back as " + std::to_string(TextToHotKey(formatted, localized)));
+    Require(TextToHotKey(formatted, localized) == value, [&] {
+        return "\"" + text + "\" gave " + std::to_string(value) + ", formatted \"" + formatted +
+               "\", which reads back as " + std::to_string(TextToHotKey(formatted, localized));
+    });
 }
 
 }  // namespace

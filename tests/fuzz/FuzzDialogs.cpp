@@ -849,14 +849,14 @@ void Session::CheckStep(HeadlessDialog& dialog) {
         const auto& expected = expectedHelp_[helpChecked_];
         Require(call.caller == expected.caller && call.file == expected.file &&
                     call.command == expected.command && call.data == expected.data,
-                "the help viewer was not asked for the dialog's topic: " + call.file);
+                [&] { return "the help viewer was not asked for the dialog's topic: " + call.file; });
     }
     Require(os_.shellCalls.size() == expectedShell_.size(), "a link opened something else or nothing");
     for (std::size_t i = 0; i < expectedShell_.size(); ++i) {
         const auto& call = os_.shellCalls[i];
         Require(call.file == expectedShell_[i] && call.parameters.empty() && call.show == 1 &&
                     call.owner == active_,
-                "a link opened " + call.file);
+                [&] { return "a link opened " + call.file; });
     }
     Require(dialog.Errors().size() == errors_, "a registry error was not shown, or one that was not there");
     Require(dialog.Ended() == ended_, ended_ ? "the dialog did not end" : "the dialog ended unasked");
@@ -944,7 +944,7 @@ struct World {
         platform::SetOs(&os);
         std::string error;
         library = host::PluginLibrary::Load("", error);
-        Require(library != nullptr && error.empty(), "the library did not start: " + error);
+        Require(library != nullptr && error.empty(), [&] { return "the library did not start: " + error; });
         lmRegisterPlugIn(nullptr, 0, 0, &SetVariable);
         lmRegisterScriptProcessor(&ScriptLine);
         fake.SetRegistryText(platform::RegistryRoot::CurrentUser, kHelpKey, "HelpFile", kHelpFile);

@@ -188,7 +188,7 @@ void CheckRequests(FuzzedDataProvider& input, platform::FakePlatform& fake) {
             }
             case 2:
                 Require(plugin::IsHostVersion5OrLater() == ExpectedVersion5(hostReply),
-                        "the version test disagrees with \"" + hostReply + "\"");
+                        [&] { return "the version test disagrees with \"" + hostReply + "\""; });
                 break;
             case 3: {
                 const std::size_t before = state.messages.size();

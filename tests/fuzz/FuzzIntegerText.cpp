@@ -48,12 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text = text.substr(0, text.find('\0'));
     const std::optional<std::int32_t> parsed = actions::ParseInteger(text);
     const std::optional<std::int32_t> expected = fuzz::Reference(text);
-    fuzz::Require(parsed == expected,
-                  "\"" + text + "\" read as " + (parsed ? std::to_string(*parsed) : "none") +
-                      ", expected " + (expected ? std::to_string(*expected) : "none"));
+    fuzz::Require(parsed == expected, [&] {
+        return "\"" + text + "\" read as " + (parsed ? std::to_string(*parsed) : "none") +
+               ", expected " + (expected ? std::to_string(*expected) : "none");
+    });
     const std::optional<hotkeys::HotKeyId> id = actions::ParseId(text);
     fuzz::Require(id.has_value() == parsed.has_value() &&
                       (!id || *id == (static_cast<std::uint32_t>(*parsed) & 0xFFFFu)),
-                  "the id of \"" + text + "\" is not the low 16 bits of its number");
+                  [&] { return "the id of \"" + text + "\" is not the low 16 bits of its number"; });
     return 0;
 }

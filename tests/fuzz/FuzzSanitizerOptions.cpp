@@ -6,5 +6,5 @@
 // records two frames of its stack, which costs far less per input than thirty; for the
 // full stacks of a report, rerun its input with ASAN_OPTIONS=malloc_context_size=30.
 extern "C" const char* __asan_default_options() {
-    return "quarantine_size_mb=32:malloc_context_size=2";
+    return "quarantine_size_mb=4:malloc_context_size=2";
 }

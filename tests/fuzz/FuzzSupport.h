@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -21,9 +22,18 @@ namespace tarvik::fuzz {
     std::abort();
 }
 
-inline void Require(bool condition, const std::string& what) {
+// A check costs nothing beyond its condition while it holds: the message is a literal,
+// or a function that builds it only for a finding.
+inline void Require(bool condition, const char* what) {
     if (!condition) {
         Finding(what);
+    }
+}
+
+template <class Describe, class = decltype(std::string(std::declval<Describe&>()()))>
+void Require(bool condition, Describe&& describe) {
+    if (!condition) {
+        Finding(describe());
     }
 }
 
@@ -121,15 +131,18 @@ public:
         }
     }
 
-    void Finish() {
+    void Finish() { FinishAt(kept_.start); }
+
+    // The same against another starting point: the fake with the library loaded in it.
+    void FinishAt(const FakeCounts& start) {
         Require(kept_.fake.PumpMessages() == 0, "a message was left in the queue");
         kept_.fake.ResetStaging();
         const FakeCounts now = CountsOf(kept_.fake);
         for (std::size_t i = 0; i < now.size(); ++i) {
-            Require(now[i].second == kept_.start[i].second,
-                    std::string("an input left ") + now[i].first + " at " +
-                        std::to_string(now[i].second) + ", not " +
-                        std::to_string(kept_.start[i].second));
+            Require(now[i].second == start[i].second, [&] {
+                return std::string("an input left ") + now[i].first + " at " +
+                       std::to_string(now[i].second) + ", not " + std::to_string(start[i].second);
+            });
         }
     }
 

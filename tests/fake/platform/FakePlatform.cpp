@@ -110,18 +110,24 @@ char32_t Decode(unsigned codePage, unsigned char byte) {
     return byte < 0x80 ? char32_t{byte} : char32_t{HighHalf(codePage)[byte - 0x80u]};
 }
 
+// A code page's upper half turned round: the byte of every UTF-16 unit, -1 for none.
+std::vector<std::int16_t> Reversed(const std::array<char16_t, 128>& high) {
+    std::vector<std::int16_t> reversed(0x10000, -1);
+    for (std::size_t i = high.size(); i-- > 0;) {  // a shared character keeps its lowest byte
+        reversed[high[i]] = static_cast<std::int16_t>(0x80 + i);
+    }
+    return reversed;
+}
+
 // The byte for a character, or -1 when the code page has none.
 int Encode(unsigned codePage, char32_t character) {
     if (character < 0x80) {
         return static_cast<int>(character);
     }
-    const auto& high = HighHalf(codePage);
-    for (std::size_t i = 0; i < high.size(); ++i) {
-        if (char32_t{high[i]} == character) {
-            return static_cast<int>(0x80 + i);
-        }
-    }
-    return -1;
+    static const std::vector<std::int16_t> western = Reversed(kWestern);
+    static const std::vector<std::int16_t> cyrillic = Reversed(kCyrillic);
+    const std::vector<std::int16_t>& reversed = codePage == 1251 ? cyrillic : western;
+    return character < reversed.size() ? reversed[character] : -1;
 }
 
 // Simple upper-case mapping of the letters that the two code pages contain.
@@ -852,6 +858,7 @@ std::wstring FakePlatform::AnsiToWide(const std::string& text) {
 
 std::string FakePlatform::WideToAnsi(const std::wstring& text) {
     std::string ansi;
+    ansi.reserve(text.size());
     for (wchar_t c : text) {
         const int byte = Encode(state_->codePage, static_cast<char32_t>(c));
         ansi += byte < 0 ? '?' : static_cast<char>(byte);
@@ -1247,7 +1254,7 @@ int FakePlatform::PumpMessages() {
     int dispatched = 0;
     // A sink may post, register or destroy while it runs: nothing is held across the
     // call. Messages for windows of other threads wait for those threads.
-    std::deque<State::Message> waiting;
+    std::vector<State::Message> waiting;  // no allocation while nothing waits
     while (!s.queue.empty()) {
         const State::Message message = s.queue.front();
         s.queue.pop_front();
