@@ -202,8 +202,8 @@ private:
                 break;
             case 11:
                 // Unloaded on the loading thread or another one, then loaded again: one
-                // time in eight, as a load costs more than a dozen other steps.
-                if (input_.ConsumeIntegralInRange(0, 7) == 0) {
+                // time in sixty-four, as a load costs more than dozens of other steps.
+                if (input_.ConsumeIntegralInRange(0, 63) == 0) {
                     fake_.FailAllocations(0);
                     Reload(input_.ConsumeBool() ? FakePlatform::kMainThread : 2);
                 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 namespace tarvik::host {
 
@@ -137,8 +138,8 @@ void TARVIK_CALL Host::OnRegisterAction(std::int32_t number, const char* name,
     if (kinds != nullptr && kindsHigh >= 0) {
         call.kinds.assign(kinds, kinds + kindsHigh + 1);
     }
-    host->Catalogue.push_back(call);
     host->Record("RegisterAction " + std::to_string(number) + " " + call.name);
+    host->Catalogue.push_back(std::move(call));
 }
 
 void TARVIK_CALL Host::OnSetVariable(const char* name, const char* value) {

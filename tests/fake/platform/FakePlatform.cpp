@@ -1219,7 +1219,7 @@ void FakePlatform::SetActiveWindow(WindowHandle window) { state_->activeWindow =
 void FakePlatform::SetShellResult(std::intptr_t result) { state_->shellResult = result; }
 
 void FakePlatform::ResetStaging() {
-    const State fresh;
+    static const State fresh;  // the defaults, made once
     state_->failingAllocations = fresh.failingAllocations;
     state_->refuseNext = fresh.refuseNext;
     state_->refusal = fresh.refusal;
