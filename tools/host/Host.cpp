@@ -119,11 +119,11 @@ std::string Host::TakeCell(char*& cell) {
     return text;
 }
 
-void Host::Record(const std::string& event) {
-    Events.push_back(event);
+void Host::Record(std::string event) {
     if (Trace != nullptr) {
         *Trace << "  [host] " << system::ToUtf8(event) << std::endl;
     }
+    Events.push_back(std::move(event));
 }
 
 void TARVIK_CALL Host::OnRegisterAction(std::int32_t number, const char* name,
@@ -147,7 +147,7 @@ void TARVIK_CALL Host::OnSetVariable(const char* name, const char* value) {
     if (host == nullptr || name == nullptr) {
         return;
     }
-    const std::string text = value != nullptr ? value : "";
+    const char* text = value != nullptr ? value : "";
     host->Variables[name] = text;
     host->Record(std::string("SetVariable ") + name + "=" + text);
     if (host->AfterSetVariable) {

@@ -90,7 +90,7 @@ private:
     static void TARVIK_CALL OnScriptLine(const char* line);
     static void TARVIK_CALL OnInterfaceAccess(std::int32_t code, char** cell);
 
-    void Record(const std::string& event);
+    void Record(std::string event);
     void ScriptLine(const std::string& line);
     void InterfaceAccess(std::int32_t code, char** cell);
     char* Reply(const std::string& text);
