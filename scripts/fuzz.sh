@@ -16,8 +16,10 @@ targets=("$@")
 scripts/setup.sh || exit 1
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || { echo "fuzz build failed"; exit 1; }
 
-# Inputs longer than these say nothing new about what the target reads.
-declare -A max_len=([codec]=64 [integer_text]=48 [host_services]=1024 [commands]=512 [dialogs]=256)
+# Inputs longer than these say nothing new about what the target reads. A command
+# sequence of 256 bytes is some fifty to a hundred steps: in 150 s from the seeds, 512
+# reached no edge that 256 did not, at two thirds of the inputs per second.
+declare -A max_len=([codec]=64 [integer_text]=48 [host_services]=1024 [commands]=256 [dialogs]=256)
 
 failed=0
 for target in "${targets[@]}"; do
