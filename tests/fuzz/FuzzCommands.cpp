@@ -81,13 +81,17 @@ void Unload(KeptFakeScope& scope, std::uint32_t thread) {
     Require(fake.LiveWindows() == 0, "a window stays after the loading thread pumped");
 }
 
+// A host of one input, on the loaded library: the subroutine "Sub" is listed.
+std::unique_ptr<host::Host> NewHost() {
+    auto plugin = std::make_unique<host::Host>(Kept().library->Api());
+    plugin->Subroutines = {"Sub"};
+    return plugin;
+}
+
 class Session {
 public:
-    Session(FuzzedDataProvider& input, KeptFakeScope& scope, unsigned setUp)
-        : input_(input), scope_(scope), fake_(scope.Fake()), setUp_(setUp),
-          plugin_(std::make_unique<host::Host>(Kept().library->Api())) {
-        plugin_->Subroutines = {"Sub"};
-    }
+    Session(FuzzedDataProvider& input, KeptFakeScope& scope)
+        : input_(input), scope_(scope), fake_(scope.Fake()), plugin_(NewHost()) {}
 
     void Run() {
         while (input_.remaining_bytes() > 0) {
@@ -117,9 +121,8 @@ private:
     void Reload(std::uint32_t thread) {
         plugin_.reset();
         Unload(scope_, thread);
-        Load(scope_, setUp_);
-        plugin_ = std::make_unique<host::Host>(Kept().library->Api());
-        plugin_->Subroutines = {"Sub"};
+        Load(scope_, Kept().setUp);
+        plugin_ = NewHost();
     }
 
     std::string Text() {
@@ -223,7 +226,6 @@ private:
     FuzzedDataProvider& input_;
     KeptFakeScope& scope_;
     FakePlatform& fake_;
-    unsigned setUp_;
     bool reloaded_ = false;
     std::unique_ptr<host::Host> plugin_;
     std::vector<Combination> held_;
@@ -253,7 +255,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Load(scope, setUp);
     }
     {
-        fuzz::Session session(input, scope, setUp);
+        fuzz::Session session(input, scope);
         session.Run();
         if (!unloadAtEnd) {
             session.Reset();

@@ -50,17 +50,6 @@ inline unsigned CodePageOf(unsigned selector) {
     return selector % 2 == 0 ? 1252u : 1251u;
 }
 
-// Installs a fresh fake for one input and takes it away again.
-class FakeScope {
-public:
-    FakeScope() { platform::SetOs(&fake); }
-    ~FakeScope() { platform::SetOs(nullptr); }
-    FakeScope(const FakeScope&) = delete;
-    FakeScope& operator=(const FakeScope&) = delete;
-
-    platform::FakePlatform fake;
-};
-
 // What an input must leave in a fake as it found it: everything the fake counts, the
 // layouts it holds and the active one, and its code page.
 using FakeCounts = std::vector<std::pair<const char*, std::uintptr_t>>;
