@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test Tarvik. Safe to run again:
 # it installs only missing packages. Needs root (or sudo) the first time.
-set -euo pipefail
+#
+# A package source that fails does not stop it: the index update is tried a few times and
+# then used with whatever indexes apt has, with one line naming what failed. The required
+# packages go in one call; a required package that cannot be installed stops the setup
+# with its name and apt's reason. 32-bit Wine, which only the win32 test layers need, goes
+# in a call of its own, and a failure there is reported and passed over.
+set -uo pipefail
 
-packages=(cmake ninja-build g++ googletest
+required=(cmake ninja-build g++ googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
           wine64 xvfb xauth
           fonts-wine fonts-liberation imagemagick x11-apps x11-utils xdotool
@@ -11,48 +17,113 @@ packages=(cmake ninja-build g++ googletest
           clang libclang-rt-dev)
 # libjpeg: Debian's build for the native tests, and the tools that unpack its source
 # package for the Windows builds (scripts/libjpeg.sh).
-packages+=(libjpeg62-turbo-dev dpkg-dev)
+required+=(libjpeg62-turbo-dev dpkg-dev)
+# Only the win32 layers need these: 32-bit Wine beside wine64 runs the shipping i686
+# plug-in, its test programs and the x86 installer.
+optional=(wine32:i386)
 
+apt_dir=${TARVIK_APT_DIR:-/etc/apt}          # the stand-in test points this elsewhere
+tries=${TARVIK_SETUP_TRIES:-3}               # index updates before going on without
+pause=${TARVIK_SETUP_PAUSE:-15}              # seconds between them
+as_root=""
+[ "$(id -u)" -eq 0 ] || as_root=sudo
+export DEBIAN_FRONTEND=noninteractive
+
+say() { echo "setup: $*"; }
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+# apt's own words for a failure: its error lines, joined, without the long lines of hashes
+# that follow a failed download.
+apt_reason() {
+  local reason
+  reason=$(grep -E '^E: ' | grep -v '^E: Some index files failed to download' | sed 's/^E: //; s/ *\[IP: [^]]*\]//' | head -n 3 | paste -sd ';' - | sed 's/;/; /g')
+  echo "${reason:-apt gave no reason}"
+}
+
+# Brings the package indexes up to date, trying again after a pause; a source that keeps
+# failing (a mirror in the middle of a sync, say) is named and the indexes apt already
+# has are used.
+update_indexes() {
+  local try out=""
+  for ((try = 1; try <= tries; try++)); do
+    if out=$($as_root apt-get update -qq 2>&1); then
+      return 0
+    fi
+    [ "$try" -lt "$tries" ] && sleep "$pause"
+  done
+  say "the package indexes could not all be updated ($tries tries): $(apt_reason <<<"$out"); going on with the indexes apt has"
+}
+
+# Installs the packages named, in one call; prints apt's reason when that fails.
+install_packages() {
+  local out
+  out=$($as_root apt-get install -y -qq --no-install-recommends "$@" 2>&1) && return 0
+  apt_reason <<<"$out"
+  return 1
+}
+
+missing_required=()
+for p in "${required[@]}"; do installed "$p" || missing_required+=("$p"); done
+missing_optional=()
+for p in "${optional[@]}"; do installed "$p" || missing_optional+=("$p"); done
+
+changed_sources=0
 # scripts/libjpeg.sh fetches libjpeg-turbo with `apt-get source`, which needs deb-src
 # entries: they are copied from the machine's own deb entries, so no host is named here.
 if ! apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package: libjpeg-turbo'; then
-  as_root=""
-  [ "$(id -u)" -eq 0 ] || as_root=sudo
-  echo "setup: adding deb-src entries for the libjpeg-turbo source package"
-  for list in /etc/apt/sources.list.d/*.sources; do
+  say "adding deb-src entries for the libjpeg-turbo source package"
+  for list in "$apt_dir"/sources.list.d/*.sources; do
     [ -f "$list" ] && grep -q '^Types: deb$' "$list" || continue
     sed 's/^Types: deb$/Types: deb-src/' "$list" |
-      $as_root tee "/etc/apt/sources.list.d/tarvik-src-$(basename "$list")" >/dev/null
+      $as_root tee "$apt_dir/sources.list.d/tarvik-src-$(basename "$list")" >/dev/null
   done
-  if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $as_root tee /etc/apt/sources.list.d/tarvik-src.list >/dev/null
+  if [ -f "$apt_dir/sources.list" ] && grep -q '^deb ' "$apt_dir/sources.list"; then
+    sed -n 's/^deb /deb-src /p' "$apt_dir/sources.list" | $as_root tee "$apt_dir/sources.list.d/tarvik-src.list" >/dev/null
   fi
-  $as_root apt-get update -qq
+  changed_sources=1
 fi
 
-# 32-bit Wine beside wine64 runs the shipping i686 plug-in, its test programs and the x86
-# installer. Where the kernel cannot execute i386 code the package still installs; the
-# test script then skips the 32-bit layers.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  as_root=""
-  [ "$(id -u)" -eq 0 ] || as_root=sudo
-  echo "setup: adding the i386 architecture for 32-bit Wine"
-  $as_root dpkg --add-architecture i386
-  $as_root apt-get update -qq
+# Where the kernel cannot execute i386 code the 32-bit packages still install; the test
+# script then skips the 32-bit layers.
+if [ ${#missing_optional[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  say "adding the i386 architecture for 32-bit Wine"
+  if $as_root dpkg --add-architecture i386; then
+    changed_sources=1
+  else
+    say "the i386 architecture could not be added"
+  fi
 fi
-packages+=(wine32:i386)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ "$changed_sources" = 1 ] || [ ${#missing_required[@]} -gt 0 ] || [ ${#missing_optional[@]} -gt 0 ]; then
+  update_indexes
+fi
+
+if [ ${#missing_required[@]} -gt 0 ]; then
+  say "installing ${missing_required[*]}"
+  if ! install_packages "${missing_required[@]}" >/dev/null; then
+    # One call for all failed: find out which packages apt refuses, one at a time.
+    refused=0
+    for p in "${missing_required[@]}"; do
+      installed "$p" && continue
+      if ! reason=$(install_packages "$p"); then
+        say "the required package $p could not be installed: $reason"
+        refused=1
+      fi
+    done
+    if [ "$refused" = 1 ]; then
+      exit 1
+    fi
+  fi
+fi
+
+if [ ${#missing_optional[@]} -gt 0 ]; then
+  say "installing ${missing_optional[*]}"
+  if ! reason=$(install_packages "${missing_optional[@]}"); then
+    say "32-bit Wine could not be installed ($reason): the win32 layers will be skipped"
+  fi
 fi
 
 # Some kernels run 64-bit user code only (execve of any i386 program fails with "Exec
@@ -61,20 +132,20 @@ fi
 # (minutes to start each 32-bit program) and not reliable, so never by default.
 if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 &&
    [ "${TARVIK_WIN32_EMULATED:-0}" = 1 ]; then
-  as_root=""
-  [ "$(id -u)" -eq 0 ] || as_root=sudo
-  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q "install ok installed"; then
-    echo "setup: this kernel does not run i386 code; installing QEMU's user-mode emulator for 32-bit Wine"
-    DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+  if ! installed qemu-user-static; then
+    say "this kernel does not run i386 code; installing QEMU's user-mode emulator for 32-bit Wine"
+    reason=$(install_packages qemu-user-static) ||
+      say "QEMU's user-mode emulator could not be installed ($reason): the win32 layers will be skipped"
   fi
   binfmt=/proc/sys/fs/binfmt_misc
   [ -f "$binfmt/register" ] || $as_root mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
-  if [ -f "$binfmt/register" ] && [ ! -e "$binfmt/qemu-i386" ]; then
+  if [ -f "$binfmt/register" ] && [ ! -e "$binfmt/qemu-i386" ] && [ -x /usr/bin/qemu-i386-static ]; then
     # ELF, 32-bit, little-endian, executable or shared object, machine i386; F opens the
     # emulator now, so it is found from any mount namespace.
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
       $as_root tee "$binfmt/register" >/dev/null || true
   fi
   /usr/lib/wine/wine --version >/dev/null 2>&1 ||
-    echo "setup: 32-bit programs cannot run here; the win32 test layers will be skipped"
+    say "32-bit programs cannot run here; the win32 test layers will be skipped"
 fi
+exit 0
