@@ -58,7 +58,11 @@ VIAddVersionKey /LANG=1049 "OriginalFilename" "Tarvik-setup.exe"
 ; The About box's picture over a gradient of its own blue, 164 x 314, made with
 ;   convert \( src/resources/art/About.jpg -resize 164x164 \) \
 ;     \( -size 164x150 gradient:'#6398D3'-'#EEF3FA' \) -append -type TrueColor BMP3:Wizard.bmp
-!define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}\Wizard.bmp"
+; The build passes a copy that carries the sources' date (makensis keeps each file's date).
+!ifndef TARVIK_WIZARD
+  !define TARVIK_WIZARD "${__FILEDIR__}\Wizard.bmp"
+!endif
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${TARVIK_WIZARD}"
 !define MUI_ABORTWARNING
 
 !define MUI_WELCOMEPAGE_TEXT "Программа установит плагин $(^NameDA) для Lumora: горячие клавиши для публикаций и справку к ним.$\r$\n$\r$\nПлагин устанавливается для текущего пользователя Windows, права администратора не нужны.$\r$\n$\r$\nЕсли Lumora запущена, закройте её: запущенная программа держит файл плагина.$\r$\n$\r$\n$_CLICK"

@@ -23,29 +23,17 @@
 #include "plugin/UPluginTypes.h"
 #include "TarvikVersion.h"
 #include "resources/Strings.h"
+#include "support/HostFiles.h"
 
 namespace {
 
+using tarvik::test_support::DifferingBytes;
+using tarvik::test_support::ReadFile;
+using tarvik::test_support::RunCommand;
+
 const std::string kHelpFile = std::string(TARVIK_DIST_DIR) + "/Tarvik.chm";
 
-// Standard output of a command, or empty when it could not run.
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t read;
-        while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, read);
-        }
-        pclose(pipe);
-    }
-    return out;
-}
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // One file of the help file, unpacked with chmls.
 std::string Unpack(const std::string& name) {
@@ -377,6 +365,24 @@ TEST_F(HelpFileTest, SaysWhyAPressMayDoNothing) {
 
 // The page's reference of key names is the generator's, and every name in it, read as
 // a hotkey text under its layout, selects the code the reference gives for it.
+// The help file's compiler stamps each file with the time it ran and leaves bytes unset:
+// compiled twice from the same sources, with the build's one date, it is the same file
+// both times, and the same as the build's.
+TEST(HelpFileCompile, GivesTheSameBytesEveryTime) {
+    const std::string scratch = TARVIK_SCRATCH_DIR;
+    std::string compiled[2];
+    for (int run = 0; run < 2; ++run) {
+        const std::string output = scratch + "/compiled-" + std::to_string(run) + ".chm";
+        std::remove(output.c_str());
+        RunCommand("'" TARVIK_SOURCE_DIR "/help/compile-chm.sh' '" TARVIK_HELP_PROJECT_DIR "' '" + output +
+                   "' " TARVIK_SOURCE_DATE_EPOCH " >/dev/null");
+        compiled[run] = ReadFile(output);
+        ASSERT_EQ(compiled[run].compare(0, 4, "ITSF"), 0) << output << " is no compiled help file";
+    }
+    EXPECT_EQ(DifferingBytes(compiled[0], compiled[1]), "");
+    EXPECT_EQ(DifferingBytes(compiled[0], ReadFile(kHelpFile)), "") << "against " << kHelpFile;
+}
+
 TEST(KeyNameReference, IsTheCheckedInFileExactly) {
     std::ifstream in(std::string(TARVIK_SOURCE_DIR) + "/help/KeyNames.html", std::ios::binary);
     const std::string stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -10,27 +10,17 @@
 #include <iterator>
 #include <string>
 
+#include "support/HostFiles.h"
+
 namespace {
+
+using tarvik::test_support::DifferingBytes;
+using tarvik::test_support::ReadFile;
+using tarvik::test_support::RunCommand;
 
 const std::string kDist = TARVIK_DIST_DIR;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t read;
-        while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, read);
-        }
-        pclose(pipe);
-    }
-    return out;
-}
 
 // The machine field of a PE image's file header; 0 when the file is not one.
 unsigned Machine(const std::string& image) {
@@ -78,6 +68,9 @@ TEST_P(InstallerFile, IsAProgramOfItsMachineCarryingItsPluginAndTheHelpFile) {
     const std::string help = RunCommand("7z e -so '" + setup + "' Tarvik.chm");
     EXPECT_GT(help.size(), 10000u);
     EXPECT_EQ(help.compare(0, 4, "ITSF"), 0);  // a compiled help file
+    // Every build compiles the same help file: whichever build ran last, each installer
+    // carries the bytes of dist/Tarvik.chm.
+    EXPECT_EQ(DifferingBytes(help, ReadFile(kDist + "/Tarvik.chm")), "") << "the help file " << setup << " carries";
 }
 
 std::string BuildName(const ::testing::TestParamInfo<Build>& build) {
