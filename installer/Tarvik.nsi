@@ -82,11 +82,15 @@ VIAddVersionKey /LANG=1049 "OriginalFilename" "Tarvik-setup.exe"
 
 !insertmacro MUI_LANGUAGE "Russian"
 
+LangString NoWriteAccess ${LANG_RUSSIAN} "Нет доступа на запись в папку$\r$\n$INSTDIR$\r$\n$\r$\nПовтор здесь не поможет. Выберите папку, в которую вы можете записывать, или запустите установку от имени администратора."
 LangString FileHeld ${LANG_RUSSIAN} "Не удаётся записать файл$\r$\n$0$\r$\n$\r$\nВероятно, Lumora запущена и держит плагин (или открыта его справка). Закройте её и повторите попытку; отмена прерывает установку."
 LangString FileHeldUninstall ${LANG_RUSSIAN} "Не удаётся удалить файл$\r$\n$0$\r$\n$\r$\nВероятно, Lumora запущена и держит плагин (или открыта его справка). Закройте её и повторите попытку; отмена прерывает удаление."
 
-; Puts one file into $INSTDIR under NAME; while it cannot be written (a running host
-; holds the plug-in), asks to retry or cancel. Silently, cancel.
+; Puts one file into $INSTDIR under NAME. While it cannot be written because another
+; program holds it open (a running host holds the plug-in), asks to retry or cancel;
+; silently, cancels with exit code 2. When the folder or the file cannot be written at
+; all (no write access, as in Program Files without elevation), retrying never helps:
+; says so and stops, silently with exit code 3.
 !macro InstallFile SOURCE NAME
   StrCpy $0 "$INSTDIR\${NAME}"
   ${Do}
@@ -95,7 +99,24 @@ LangString FileHeldUninstall ${LANG_RUSSIAN} "Не удаётся удалить
     ${IfNot} ${Errors}
       ${Break}
     ${EndIf}
-    ${If} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(FileHeld)" /SD IDCANCEL IDCANCEL`
+    ; Windows tells the two apart when the file is opened for writing: a sharing or lock
+    ; violation (32, 33) for a file held open, access denied or a path it may not make for
+    ; the rest.
+    System::Call 'kernel32::CreateFileW(w r0, i 0x40000000, i 0, p 0, i 4, i 0x80, p 0) p.r9 ?e'
+    Pop $8
+    ${If} $9 != -1
+      System::Call 'kernel32::CloseHandle(p r9)'
+      ${Continue}
+    ${EndIf}
+    ${If} $8 = 32
+    ${OrIf} $8 = 33
+      ${If} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(FileHeld)" /SD IDCANCEL IDCANCEL`
+        SetErrorLevel 2
+        Abort
+      ${EndIf}
+    ${Else}
+      MessageBox MB_OK|MB_ICONSTOP "$(NoWriteAccess)" /SD IDOK
+      SetErrorLevel 3
       Abort
     ${EndIf}
   ${Loop}

@@ -293,11 +293,22 @@ TEST(Installer, InstallsUpgradesMovesAndUninstallsForTheRunningUser) {
         const HANDLE held = CreateFileA((folder + "\\TarvikD.lmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        EXPECT_NE(RunToEnd("\"" + setup + "\" /S"), 0) << "a held plug-in is no success";
+        EXPECT_EQ(RunToEnd("\"" + setup + "\" /S"), 2) << "a held plug-in: cancelled, no success";
         CloseHandle(held);
     }
     EXPECT_EQ(ReadFile(folder + "\\TarvikD.lmp"), "an older plug-in");
     EXPECT_EQ(ReadFile(folder + "\\Tarvik.chm"), "an older help file");
+    // A place this user cannot write: Windows answers access denied, here because a folder
+    // stands where the plug-in would go (root, as the tests run, may write any folder).
+    // No retrying, a code of its own, nothing written, the copy installed kept.
+    const std::string denied = base + "Denied";
+    ASSERT_TRUE(CreateDirectoryA(denied.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((denied + "\\TarvikD.lmp").c_str(), nullptr));
+    EXPECT_EQ(RunToEnd("\"" + setup + "\" /S /D=" + denied), 3) << "no write access: no success";
+    EXPECT_FALSE(Exists(denied + "\\Tarvik.chm"));
+    EXPECT_EQ(ReadText(kHelpKey, "InstallDir", type), folder);
+    RemoveDirectoryA((denied + "\\TarvikD.lmp").c_str());
+    RemoveDirectoryA(denied.c_str());
 
     // Let go, and the upgrade finds the remembered folder (no /D) and replaces the files.
     EXPECT_EQ(RunToEnd("\"" + setup + "\" /S"), 0);
