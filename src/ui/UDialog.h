@@ -211,6 +211,10 @@ public:
     void ShowError(const std::wstring& text) override;
     void* Handle() override { return nullptr; }
 
+    // Shown: the control that has the first focus gets it as from the keyboard, its whole
+    // text selected. The scripted views call it as they run, before their user acts.
+    void Open();
+
     // --- What the user does --------------------------------------------------------------
     // Types into a control: its whole text becomes `text`. Like every action of the
     // user, nothing happens once the dialog has ended.
@@ -235,6 +239,7 @@ public:
 private:
     struct Control {
         int id;
+        ControlKind kind;
         bool visible;
         std::wstring text;
         std::vector<std::wstring> items;

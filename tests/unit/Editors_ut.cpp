@@ -198,7 +198,10 @@ TEST_F(EditorsTest, EveryEditorMapsItsFieldsToItsParameters) {
         slots.clear();
         Slots({"p1", "p2", "p3"});
         EXPECT_TRUE(Edit(c.number, [&](HeadlessDialog& dialog) {
+            // Opened with the top field's text, its parameter, focused and all selected.
             EXPECT_EQ(dialog.Focus(), kField1) << c.number;
+            EXPECT_TRUE(dialog.AllSelected(kField1)) << c.number;
+            EXPECT_FALSE(dialog.AllSelected(kField2)) << c.number;
             const int fields[] = {kField1, kField2, kField3};
             for (int p = 0; p < c.parameters; ++p) {
                 dialog.Type(fields[p], L"new" + std::to_wstring(p + 1));
