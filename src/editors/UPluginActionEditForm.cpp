@@ -154,7 +154,9 @@ ui::DialogSpec TPluginActionEditForm::BuildSpec() {
         }
     }
     spec.firstFocus = frames_.empty() ? kBtnOk : frames_.front()->FieldId();
-    return spec;
+    // Windows' high-contrast mode asks for the user's colours: the light fills would put
+    // its light texts on near-white.
+    return Os().HighContrast() ? ui::InSystemColours(std::move(spec)) : spec;
 }
 
 int TPluginActionEditForm::ParameterCount() const {

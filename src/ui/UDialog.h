@@ -42,7 +42,10 @@ constexpr Colour Rgb(unsigned red, unsigned green, unsigned blue) {
 constexpr Colour kSysColourFlag = 0xFF000000u;
 constexpr Colour SysColour(unsigned index) { return kSysColourFlag | index; }
 constexpr Colour kButtonFace = SysColour(15);  // COLOR_BTNFACE
+constexpr Colour kButtonText = SysColour(18);  // COLOR_BTNTEXT
+constexpr Colour kWindow = SysColour(5);       // COLOR_WINDOW
 constexpr Colour kWindowText = SysColour(8);   // COLOR_WINDOWTEXT
+constexpr bool IsSysColour(Colour colour) { return (colour & kSysColourFlag) == kSysColourFlag; }
 constexpr Colour kBlack = Rgb(0, 0, 0);
 constexpr Colour kGrey = Rgb(128, 128, 128);
 
@@ -140,6 +143,15 @@ PaintRow PictureRow(Rect rect, const char* resource, bool transparent = false);
 PaintRow IconRow(Rect rect, const char* resource);
 PaintRow LabelRow(Rect rect, std::wstring text, FontRole font, Colour colour);
 ControlRow Control(ControlKind kind, int id, Rect rect, std::wstring text, FontRole font);
+
+struct DialogSpec;
+// The same dialog for the system's high-contrast mode: every text and what lies behind it
+// in the system's colour pairs. A shape of a fixed colour is filled with the window colour
+// (a fixed outline becomes window text) and a text on it is window text; any other text,
+// a control's included, is button text on button face. Fixed fills and the pictures that a
+// text or a control lies on are left out; pictures beside texts, icons and etched frames
+// stay. A text or a control lies where its rectangle's top-left corner is.
+DialogSpec InSystemColours(DialogSpec spec);
 
 struct DialogSpec {
     std::wstring caption;
