@@ -482,6 +482,36 @@ TEST_F(EditorsIt, KeyboardFocusSelectsTheWholeFieldAndTypingReplacesIt) {
     }
 }
 
+// --- Colours -----------------------------------------------------------------------------------
+
+// In the system's high-contrast mode the editor paints in the system's colours: the
+// description box in the window colour, the frame's ground (outside its panel picture) in
+// the face colour. Wine always reports the mode off, so the test host answers the DLL's
+// SystemParametersInfoW for it.
+TEST_F(EditorsIt, HighContrastPaintsInTheSystemsColoursInsteadOfTheFixedOnes) {
+    const COLORREF description = RGB(255, 255, 225), frame = RGB(240, 240, 240);
+    ASSERT_NE(GetSysColor(COLOR_WINDOW), description);
+    ASSERT_NE(GetSysColor(COLOR_BTNFACE), frame);
+    Slots({"Ctrl+Alt+F5", "HK"});
+    const auto sample = [&] {
+        std::vector<COLORREF> pixels;
+        Edit(1, [&](HWND dialog) {
+            Sleep(300);  // painted
+            const HDC dc = GetDC(dialog);
+            // Inside the description box right of its text; the top frame right of its panel.
+            for (const POINT p : {POINT{428, 225}, POINT{300, 15}}) {
+                pixels.push_back(GetPixel(dc, p.x, p.y));
+            }
+            ReleaseDC(dialog, dc);
+            Click(ButtonNamed(dialog, kCancel));
+        });
+        return pixels;
+    };
+    EXPECT_EQ(sample(), (std::vector<COLORREF>{description, frame}));
+    ASSERT_TRUE(library_->ReportHighContrast());
+    EXPECT_EQ(sample(), (std::vector<COLORREF>{GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE)}));
+}
+
 // --- Confirming and cancelling ---------------------------------------------------------------
 
 TEST_F(EditorsIt, OkByButtonOrEnterRewritesEverySlotWithFreshBlocks) {
