@@ -422,11 +422,13 @@ TEST_F(EditorsIt, LayoutOfEveryEditorToThePixel) {
 
 // --- Focus from the keyboard ----------------------------------------------------------------
 
-// The focused field's text, and whether all of it is selected (for a combo box the focus
-// is its inner edit, which answers the same) within a second of the focus arriving.
+// The focused field's text, and whether all of it is selected within a second of the
+// focus arriving. For a combo box the focus ends in its inner edit, which answers the
+// same; on its way it passes the combo box itself, so the focus is read afresh each time.
 std::pair<std::wstring, bool> FocusedSelection(DWORD thread) {
-    const HWND field = FocusOf(thread);
-    const auto whole = [field] {
+    HWND field = nullptr;
+    const auto whole = [&] {
+        field = FocusOf(thread);
         DWORD start = 1, end = 0;
         SendMessageTimeoutW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                             reinterpret_cast<LPARAM>(&end), SMTO_BLOCK, 2000, nullptr);
@@ -447,14 +449,15 @@ TEST_F(EditorsIt, KeyboardFocusSelectsTheWholeFieldAndTypingReplacesIt) {
         std::wstring typed;
         EXPECT_TRUE(Edit(e.number, [&](HWND dialog) {
             const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
-            SetForegroundWindow(dialog);
-            WaitFor([&] { return GetForegroundWindow() == dialog; }, 1000);
             arrivals.push_back(FocusedSelection(thread));
             for (const wchar_t c : std::wstring(L"Ctrl+F6")) {
                 PostMessageW(FocusOf(thread), WM_CHAR, c, 1);
             }
             WaitFor([&] { return TextOf(FocusOf(thread)) == L"Ctrl+F6"; }, 1000);
             typed = TextOf(FocusOf(thread));
+            // The keys below come from the keyboard, to the window in front.
+            SetForegroundWindow(dialog);
+            WaitFor([&] { return GetForegroundWindow() == dialog; }, 1000);
             const auto move = [&](std::initializer_list<WORD> keys) {
                 const HWND was = FocusOf(thread);
                 testing_support::PressChord(keys);
