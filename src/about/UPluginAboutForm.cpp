@@ -125,8 +125,7 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
 TPluginAboutForm::TPluginAboutForm() : texts_(LoadAboutTexts()) {
     ui::DialogSpec spec = BuildAboutSpec(texts_, DecodeAboutPicture());
     if (Os().HighContrast()) {
-        // Windows' high-contrast mode asks for the user's colours: the white band and the
-        // fixed black and blue texts would not follow them.
+        // Windows' high-contrast mode asks for the user's colours, not a white band and fixed texts.
         spec = ui::InSystemColours(std::move(spec));
     }
     view_ = ui::CreateDialogView(spec, *this);

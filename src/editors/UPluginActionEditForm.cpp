@@ -154,8 +154,7 @@ ui::DialogSpec TPluginActionEditForm::BuildSpec() {
         }
     }
     spec.firstFocus = frames_.empty() ? kBtnOk : frames_.front()->FieldId();
-    // Windows' high-contrast mode asks for the user's colours: the light fills would put
-    // its light texts on near-white.
+    // Windows' high-contrast mode gives light window text, unreadable on the light fills.
     return Os().HighContrast() ? ui::InSystemColours(std::move(spec)) : spec;
 }
 

@@ -286,8 +286,7 @@ public:
             ShowWindow(dialog, SW_SHOW);
             if (lastFocus_ != nullptr) {
                 SetFocus(lastFocus_);
-                // Windows' dialog manager selects an edit box's whole text when it gives it
-                // the focus from the keyboard, the first focus of an opening dialog included.
+                // Windows selects an edit box's whole text when a dialog opens with the focus in it.
                 SelectAll(GetDlgCtrlID(lastFocus_));
             }
         };
@@ -634,9 +633,7 @@ private:
     void Preview(HWND dialog, const MSG& message) {
         if (message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
             (message.hwnd == dialog || IsChild(dialog, message.hwnd))) {
-            // Windows' dialog manager selects the whole text of the edit box that Tab or
-            // Shift+Tab moves to; a combo box's field gets the same (Wine's combo box
-            // selects it on its first focus only). Done once the move has happened.
+            // Windows' dialog manager selects the whole text of the field Tab or Shift+Tab moves to.
             PostMessageW(dialog, kSelectFocusedField, 0, 0);
         }
         if ((message.message == WM_KEYUP || message.message == WM_SYSKEYUP) &&
