@@ -144,15 +144,6 @@ PaintRow IconRow(Rect rect, const char* resource);
 PaintRow LabelRow(Rect rect, std::wstring text, FontRole font, Colour colour);
 ControlRow Control(ControlKind kind, int id, Rect rect, std::wstring text, FontRole font);
 
-struct DialogSpec;
-// The same dialog for the system's high-contrast mode: every text and what lies behind it
-// in the system's colour pairs. A shape of a fixed colour is filled with the window colour
-// (a fixed outline becomes window text) and a text on it is window text; any other text,
-// a control's included, is button text on button face. Fixed fills and the pictures that a
-// text or a control lies on are left out; pictures beside texts, icons and etched frames
-// stay. A text or a control lies where its rectangle's top-left corner is.
-DialogSpec InSystemColours(DialogSpec spec);
-
 struct DialogSpec {
     std::wstring caption;
     int clientWidth = 0;
@@ -166,6 +157,14 @@ struct DialogSpec {
     int closeResult = kMrCancel;  // the close box
     bool bringToTopOnActivate = false;
 };
+
+// The same dialog for the system's high-contrast mode: every text and what lies behind it
+// in the system's colour pairs. A shape of a fixed colour is filled with the window colour
+// (a fixed outline becomes window text), and a text or a control on it is window text on
+// window; any other is button text on button face. Fixed fills and the pictures that a
+// text or a control lies on are left out; pictures beside texts, icons and etched frames
+// stay. A text or a control lies where its rectangle's top-left corner is.
+DialogSpec InSystemColours(DialogSpec spec);
 
 // What the dialog's owner does with the user's actions. Called on the dialog's thread;
 // an exception thrown from a handler is caught by the view and ends nothing.
