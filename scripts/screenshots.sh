@@ -5,8 +5,10 @@
 # the Russian one (code page 1251; the parameters then hold Cyrillic variable names).
 # Then it walks the 64-bit installer's pages in a fresh prefix, Enter on each, and
 # photographs them: docs/screenshots/Installer-*.png, the question it asks while a host
-# holds the plug-in, and the uninstaller's pages (Uninstall-*.png).
-# Pass dialog names (TarvikAdd ... tvOnKeyPress, About, Installer) to photograph only those.
+# holds the plug-in, and the uninstaller's pages (Uninstall-*.png). Last, TarvikAdd and the
+# About box under a black high-contrast scheme: *-highcontrast.png (see shoot_high_contrast).
+# Pass dialog names (TarvikAdd ... tvOnKeyPress, About, Installer, HighContrast) to
+# photograph only those.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
@@ -136,6 +138,47 @@ shoot_installer() {
   unset TARVIK_LOCALE
 }
 
+# High contrast, black. Wine 8 draws every system colour from HKCU\Control Panel\Colors
+# (read as a program starts), but answers SPI_GETHIGHCONTRAST with "off" whatever the
+# accessibility setting HKCU\Control Panel\Accessibility\HighContrast holds (Windows
+# keeps Flags "127" there while it is on; it is written anyway). So a copy of the prefix
+# gets the black scheme's colours and the setting, and the host's --high-contrast answers
+# the plug-in's question for Wine: the DLL's import of SystemParametersInfoW says "on".
+shoot_high_contrast() {
+  local saved_prefix=$WINEPREFIX reg="$work/high-contrast.reg"
+  "$wineserver" -k >/dev/null 2>&1 || true
+  export WINEPREFIX="$work/contrast-prefix"
+  [ -f "$saved_prefix/system.reg" ] || scripts/wine-run cmd /c exit >/dev/null 2>&1 || true
+  cp -a "$saved_prefix" "$WINEPREFIX"
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Accessibility\\HighContrast]\r\n"Flags"="127"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Colors]\r\n'
+    local colour
+    for colour in "ActiveBorder=255 255 0" "ActiveTitle=128 0 128" "AppWorkSpace=0 0 0" \
+                  "Background=0 0 0" "ButtonAlternateFace=0 0 0" "ButtonDkShadow=128 128 128" \
+                  "ButtonFace=0 0 0" "ButtonHilight=255 255 255" "ButtonLight=192 192 192" \
+                  "ButtonShadow=128 128 128" "ButtonText=255 255 255" "GradientActiveTitle=128 0 128" \
+                  "GradientInactiveTitle=0 128 0" "GrayText=63 242 63" "Hilight=26 235 255" \
+                  "HilightText=0 0 0" "HotTrackingColor=255 255 0" "InactiveBorder=0 128 0" \
+                  "InactiveTitle=0 128 0" "InactiveTitleText=255 255 255" "InfoText=255 255 255" \
+                  "InfoWindow=0 0 0" "Menu=0 0 0" "MenuBar=0 0 0" "MenuHilight=128 0 128" \
+                  "MenuText=255 255 255" "Scrollbar=0 0 0" "TitleText=255 255 255" \
+                  "Window=0 0 0" "WindowFrame=255 255 255" "WindowText=255 255 255"; do
+      printf '"%s"="%s"\r\n' "${colour%%=*}" "${colour#*=}"
+    done
+  } >"$reg"
+  scripts/wine-run reg import "Z:$reg" >/dev/null 2>&1
+  "$wineserver" -w >/dev/null 2>&1 || true
+  echo "edit TarvikAdd \"Ctrl+Alt+F5\" \"HK\"" >"$work/dialog.txt"
+  shoot "$shots/TarvikAdd-highcontrast.png" "" --high-contrast "Z:$work/dialog.txt" || status=1
+  "$wineserver" -k >/dev/null 2>&1 || true
+  echo "about" >"$work/dialog.txt"
+  shoot "$shots/About-highcontrast.png" "" --high-contrast "Z:$work/dialog.txt" || status=1
+  "$wineserver" -k >/dev/null 2>&1 || true
+  export WINEPREFIX=$saved_prefix
+}
+
 wanted=("$@")
 status=0
 for row in "${dialogs[@]}"; do
@@ -164,5 +207,8 @@ for row in "${dialogs[@]}"; do
 done
 if [ ${#wanted[@]} -eq 0 ] || [[ " ${wanted[*]} " =~ " Installer " ]]; then
   shoot_installer || status=1
+fi
+if [ ${#wanted[@]} -eq 0 ] || [[ " ${wanted[*]} " =~ " HighContrast " ]]; then
+  shoot_high_contrast || status=1
 fi
 exit $status

@@ -123,7 +123,12 @@ ui::DialogSpec BuildAboutSpec(const TAboutTexts& texts, std::shared_ptr<const ui
 }
 
 TPluginAboutForm::TPluginAboutForm() : texts_(LoadAboutTexts()) {
-    view_ = ui::CreateDialogView(BuildAboutSpec(texts_, DecodeAboutPicture()), *this);
+    ui::DialogSpec spec = BuildAboutSpec(texts_, DecodeAboutPicture());
+    if (Os().HighContrast()) {
+        // Windows' high-contrast mode asks for the user's colours, not a white band and fixed texts.
+        spec = ui::InSystemColours(std::move(spec));
+    }
+    view_ = ui::CreateDialogView(spec, *this);
     if (view_ == nullptr) {
         throw base::TFailure("the About box could not be created");
     }

@@ -154,7 +154,8 @@ ui::DialogSpec TPluginActionEditForm::BuildSpec() {
         }
     }
     spec.firstFocus = frames_.empty() ? kBtnOk : frames_.front()->FieldId();
-    return spec;
+    // Windows' high-contrast mode gives light window text, unreadable on the light fills.
+    return Os().HighContrast() ? ui::InSystemColours(std::move(spec)) : spec;
 }
 
 int TPluginActionEditForm::ParameterCount() const {

@@ -147,6 +147,9 @@ public:
 
     // --- Shell and windows -------------------------------------------------------------
     virtual WindowHandle ActiveWindow() = 0;  // GetActiveWindow
+    // SystemParametersInfoW(SPI_GETHIGHCONTRAST): whether HCF_HIGHCONTRASTON is set; false
+    // when the system does not answer.
+    virtual bool HighContrast() = 0;
     // ShellExecuteA(owner, "open", file, parameters, no directory, show); the raw result.
     virtual std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
                                     const std::string& parameters, int show) = 0;

@@ -217,6 +217,13 @@ public:
 
     WindowHandle ActiveWindow() override { return GetActiveWindow(); }
 
+    bool HighContrast() override {
+        HIGHCONTRASTW contrast{};
+        contrast.cbSize = sizeof(contrast);
+        return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) != FALSE &&
+               (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    }
+
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
                             const std::string& parameters, int show) override {
         const HINSTANCE result = ShellExecuteA(Hwnd(owner), "open", file.c_str(),

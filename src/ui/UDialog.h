@@ -42,7 +42,10 @@ constexpr Colour Rgb(unsigned red, unsigned green, unsigned blue) {
 constexpr Colour kSysColourFlag = 0xFF000000u;
 constexpr Colour SysColour(unsigned index) { return kSysColourFlag | index; }
 constexpr Colour kButtonFace = SysColour(15);  // COLOR_BTNFACE
+constexpr Colour kButtonText = SysColour(18);  // COLOR_BTNTEXT
+constexpr Colour kWindow = SysColour(5);       // COLOR_WINDOW
 constexpr Colour kWindowText = SysColour(8);   // COLOR_WINDOWTEXT
+constexpr bool IsSysColour(Colour colour) { return (colour & kSysColourFlag) == kSysColourFlag; }
 constexpr Colour kBlack = Rgb(0, 0, 0);
 constexpr Colour kGrey = Rgb(128, 128, 128);
 
@@ -155,6 +158,14 @@ struct DialogSpec {
     bool bringToTopOnActivate = false;
 };
 
+// The same dialog for the system's high-contrast mode: every text and what lies behind it
+// in the system's colour pairs. A shape of a fixed colour is filled with the window colour
+// (a fixed outline becomes window text), and a text or a control on it is window text on
+// window; any other is button text on button face. Fixed fills and the pictures that a
+// text or a control lies on are left out; pictures beside texts, icons and etched frames
+// stay. A text or a control lies where its rectangle's top-left corner is.
+DialogSpec InSystemColours(DialogSpec spec);
+
 // What the dialog's owner does with the user's actions. Called on the dialog's thread;
 // an exception thrown from a handler is caught by the view and ends nothing.
 class DialogEvents {
@@ -211,6 +222,10 @@ public:
     void ShowError(const std::wstring& text) override;
     void* Handle() override { return nullptr; }
 
+    // Shown: the control that has the first focus gets it as from the keyboard, its whole
+    // text selected. The scripted views call it as they run, before their user acts.
+    void Open();
+
     // --- What the user does --------------------------------------------------------------
     // Types into a control: its whole text becomes `text`. Like every action of the
     // user, nothing happens once the dialog has ended.
@@ -235,6 +250,7 @@ public:
 private:
     struct Control {
         int id;
+        ControlKind kind;
         bool visible;
         std::wstring text;
         std::vector<std::wstring> items;

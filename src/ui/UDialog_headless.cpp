@@ -17,6 +17,7 @@ public:
         return RunWith(user_);
     }
     int RunWith(const HeadlessUser& user) {
+        Open();
         if (user) {
             user(*this);
         }
@@ -34,7 +35,7 @@ private:
 HeadlessDialog::HeadlessDialog(const DialogSpec& spec, DialogEvents& events)
     : spec_(spec), events_(events) {
     for (const ControlRow& row : spec_.controls) {
-        controls_.push_back(Control{row.id, row.visible, row.text, {}, false});
+        controls_.push_back(Control{row.id, row.kind, row.visible, row.text, {}, false});
     }
     focus_ = spec_.firstFocus;
 }
@@ -73,8 +74,14 @@ void HeadlessDialog::AddItems(int id, const std::vector<std::wstring>& items) {
 void HeadlessDialog::FocusAndSelectAll(int id) {
     if (Control* control = Find(id)) {
         focus_ = id;
-        control->allSelected = true;
+        // Only an edit box and a combo box's field hold a selection.
+        control->allSelected = control->kind == ControlKind::Edit || control->kind == ControlKind::Combo;
     }
+}
+
+void HeadlessDialog::Open() {
+    // As the window does: the first focus comes from the keyboard, so its text is selected.
+    FocusAndSelectAll(focus_);
 }
 
 int HeadlessDialog::RunModal() {

@@ -21,6 +21,8 @@ namespace {
 using platform::OwnModule;
 
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
+// Posted to the dialog after a Tab has moved the focus: select the focused field's text.
+constexpr UINT kSelectFocusedField = WM_APP + 1;
 constexpr int kDesignDpi = 96;
 
 COLORREF ToColorRef(Colour colour) {
@@ -271,11 +273,7 @@ public:
         }
         SetFocus(control);
         lastFocus_ = control;
-        if (KindOf(id) == ControlKind::Combo) {
-            SendMessageW(control, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
-        } else {
-            SendMessageW(control, EM_SETSEL, 0, -1);
-        }
+        SelectAll(id);
     }
 
     int RunModal() override {
@@ -288,6 +286,8 @@ public:
             ShowWindow(dialog, SW_SHOW);
             if (lastFocus_ != nullptr) {
                 SetFocus(lastFocus_);
+                // Windows selects an edit box's whole text when a dialog opens with the focus in it.
+                SelectAll(GetDlgCtrlID(lastFocus_));
             }
         };
         const bool noQuit = RunModalLoop(
@@ -394,6 +394,13 @@ protected:
                     SetFocus(lastFocus_);
                 }
                 return 0;
+            case kSelectFocusedField: {
+                const HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(Hwnd(), focus)) {
+                    SelectAll(GetDlgCtrlID(FieldOf(focus)));
+                }
+                return 0;
+            }
             default:
                 return Default(message, wParam, lParam);
         }
@@ -477,6 +484,19 @@ private:
         StretchBlt(dc, r.left, r.top, width, height, source.get(), 0, 0,
                    MulDiv(width, row.pixels->width, Scale(row.pixels->width)),
                    MulDiv(height, row.pixels->height, Scale(row.pixels->height)), SRCCOPY);
+    }
+
+    // The whole text of an edit box or a combo box's field; other controls have none.
+    void SelectAll(int id) const {
+        const HWND control = Control(id);
+        if (control == nullptr) {
+            return;
+        }
+        if (KindOf(id) == ControlKind::Combo) {
+            SendMessageW(control, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+        } else if (KindOf(id) == ControlKind::Edit) {
+            SendMessageW(control, EM_SETSEL, 0, -1);
+        }
     }
 
     HWND Control(int id) const {
@@ -611,6 +631,11 @@ private:
     }
 
     void Preview(HWND dialog, const MSG& message) {
+        if (message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+            (message.hwnd == dialog || IsChild(dialog, message.hwnd))) {
+            // Windows' dialog manager selects the whole text of the field Tab or Shift+Tab moves to.
+            PostMessageW(dialog, kSelectFocusedField, 0, 0);
+        }
         if ((message.message == WM_KEYUP || message.message == WM_SYSKEYUP) &&
             (message.hwnd == dialog || IsChild(dialog, message.hwnd))) {
             try {

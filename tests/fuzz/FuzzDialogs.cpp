@@ -641,7 +641,8 @@ void Session::Act(HeadlessDialog& dialog) {
             fields_.push_back(os_.AnsiToWide(slotTexts_[i]));
             Require(dialog.Text(fieldIds_[i]) == fields_[i], "a field does not show its parameter as it came");
         }
-        Require(dialog.Focus() == fieldIds_[0], "the editor opened without the focus on its top field");
+        Require(dialog.Focus() == fieldIds_[0] && dialog.AllSelected(fieldIds_[0]),
+                "the editor opened without the focus on its top field, all of it selected");
         // tvOnKeyPress lists the host's subroutines once, as it opens; nothing else asks.
         std::vector<std::wstring> items;
         if (editor_->number == 8 && interface_) {
@@ -914,6 +915,7 @@ public:
     }
     ~FuzzDialog() override { --liveViews; }
     int RunModal() override {
+        Open();
         if (session != nullptr) {
             session->Act(*this);
         }

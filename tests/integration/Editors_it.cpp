@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IntegrationSupport.h"
@@ -236,6 +237,16 @@ protected:
         slots.push_back(nullptr);
         before = slots;
     }
+    // Gives the blocks back and makes the slots afresh.
+    void ResetSlots(const std::vector<const char*>& texts) {
+        for (char* slot : slots) {
+            if (slot != nullptr) {
+                host::system::Free(slot);
+            }
+        }
+        slots.clear();
+        Slots(texts);
+    }
     std::string Slot(std::size_t i) const { return slots[i] != nullptr ? slots[i] : "<null>"; }
     bool FreshBlock(std::size_t i) const {
         return slots[i] != nullptr && GlobalSize(slots[i]) == std::strlen(slots[i]) + 1;
@@ -409,6 +420,101 @@ TEST_F(EditorsIt, LayoutOfEveryEditorToThePixel) {
     }
 }
 
+// --- Focus from the keyboard ----------------------------------------------------------------
+
+// The focused field's text, and whether all of it is selected within a second of the
+// focus arriving. For a combo box the focus ends in its inner edit, which answers the
+// same; on its way it passes the combo box itself, so the focus is read afresh each time.
+std::pair<std::wstring, bool> FocusedSelection(DWORD thread) {
+    HWND field = nullptr;
+    const auto whole = [&] {
+        field = FocusOf(thread);
+        DWORD start = 1, end = 0;
+        SendMessageTimeoutW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                            reinterpret_cast<LPARAM>(&end), SMTO_BLOCK, 2000, nullptr);
+        return start == 0 && end == TextOf(field).size();
+    };
+    const bool selected = WaitFor(whole, 1000);
+    return {TextOf(field), selected};
+}
+
+// Opening, Tab and Shift+Tab give a field the focus from the keyboard: its whole text is
+// selected, so what the author types replaces it.
+TEST_F(EditorsIt, KeyboardFocusSelectsTheWholeFieldAndTypingReplacesIt) {
+    const std::vector<std::wstring> texts = {L"Ctrl+Alt+F5", L"HK", L"KEY"};
+    for (const Expected& e : Editors()) {
+        SCOPED_TRACE(e.number);
+        ResetSlots({"Ctrl+Alt+F5", "HK", "KEY"});
+        std::vector<std::pair<std::wstring, bool>> arrivals;
+        std::wstring typed;
+        EXPECT_TRUE(Edit(e.number, [&](HWND dialog) {
+            const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+            arrivals.push_back(FocusedSelection(thread));
+            for (const wchar_t c : std::wstring(L"Ctrl+F6")) {
+                PostMessageW(FocusOf(thread), WM_CHAR, c, 1);
+            }
+            WaitFor([&] { return TextOf(FocusOf(thread)) == L"Ctrl+F6"; }, 1000);
+            typed = TextOf(FocusOf(thread));
+            // The keys below come from the keyboard, to the window in front.
+            SetForegroundWindow(dialog);
+            WaitFor([&] { return GetForegroundWindow() == dialog; }, 1000);
+            const auto move = [&](std::initializer_list<WORD> keys) {
+                const HWND was = FocusOf(thread);
+                testing_support::PressChord(keys);
+                WaitFor([&] { return FocusOf(thread) != was; }, 1000);
+                arrivals.push_back(FocusedSelection(thread));
+            };
+            for (std::size_t i = 1; i < e.fields.size(); ++i) {
+                move({VK_TAB});
+            }
+            for (std::size_t i = 1; i < e.fields.size(); ++i) {
+                move({VK_SHIFT, VK_TAB});
+            }
+            Click(ButtonNamed(dialog, kOk));
+        }));
+        std::vector<std::pair<std::wstring, bool>> expected = {{texts[0], true}};
+        for (std::size_t i = 1; i < e.fields.size(); ++i) {
+            expected.emplace_back(texts[i], true);
+        }
+        for (std::size_t i = e.fields.size() - 1; i-- > 0;) {
+            expected.emplace_back(i == 0 ? L"Ctrl+F6" : texts[i], true);
+        }
+        EXPECT_EQ(arrivals, expected);
+        EXPECT_EQ(typed, L"Ctrl+F6");
+        EXPECT_EQ(Slot(0), "Ctrl+F6");
+    }
+}
+
+// --- Colours -----------------------------------------------------------------------------------
+
+// In the system's high-contrast mode the editor paints in the system's colours: the
+// description box in the window colour, the frame's ground (outside its panel picture) in
+// the face colour. Wine always reports the mode off, so the test host answers the DLL's
+// SystemParametersInfoW for it.
+TEST_F(EditorsIt, HighContrastPaintsInTheSystemsColoursInsteadOfTheFixedOnes) {
+    const COLORREF description = RGB(255, 255, 225), frame = RGB(240, 240, 240);
+    ASSERT_NE(GetSysColor(COLOR_WINDOW), description);
+    ASSERT_NE(GetSysColor(COLOR_BTNFACE), frame);
+    Slots({"Ctrl+Alt+F5", "HK"});
+    const auto sample = [&] {
+        std::vector<COLORREF> pixels;
+        Edit(1, [&](HWND dialog) {
+            Sleep(300);  // painted
+            const HDC dc = GetDC(dialog);
+            // Inside the description box right of its text; the top frame right of its panel.
+            for (const POINT p : {POINT{428, 225}, POINT{300, 15}}) {
+                pixels.push_back(GetPixel(dc, p.x, p.y));
+            }
+            ReleaseDC(dialog, dc);
+            Click(ButtonNamed(dialog, kCancel));
+        });
+        return pixels;
+    };
+    EXPECT_EQ(sample(), (std::vector<COLORREF>{description, frame}));
+    ASSERT_TRUE(library_->ReportHighContrast());
+    EXPECT_EQ(sample(), (std::vector<COLORREF>{GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE)}));
+}
+
 // --- Confirming and cancelling ---------------------------------------------------------------
 
 TEST_F(EditorsIt, OkByButtonOrEnterRewritesEverySlotWithFreshBlocks) {
@@ -561,13 +667,7 @@ TEST_F(EditorsIt, F1FromTheKeyboardRunsOurHelpOnceAndNeverReachesTheHostsWindow)
     std::vector<std::string> expected;
     for (const Expected& e : Editors()) {
         SCOPED_TRACE(e.number);
-        for (char* slot : slots) {
-            if (slot != nullptr) {
-                host::system::Free(slot);
-            }
-        }
-        slots.clear();
-        Slots({"x", "y", "z"});
+        ResetSlots({"x", "y", "z"});
         Edit(e.number, [&](HWND dialog) {
             SetForegroundWindow(dialog);
             WaitFor([&] { return GetForegroundWindow() == dialog; }, 1000);

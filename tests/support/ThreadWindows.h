@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tarvik::testing_support {
 
@@ -50,13 +52,23 @@ inline HWND FocusOf(DWORD thread) {
     return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
-// A key pressed and released on the keyboard: it goes to the foreground window.
+// Keys pressed in order and released in reverse on the keyboard, as a hand plays
+// Shift+Tab: they go to the foreground window.
+inline void PressChord(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> inputs(keys.size() * 2);
+    std::size_t i = 0;
+    for (const WORD key : keys) {
+        inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = key;
+        inputs[inputs.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+        ++i;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// A key pressed and released on the keyboard.
 inline void PressKey(WORD key) {
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
+    PressChord({key});
 }
 
 }  // namespace tarvik::testing_support

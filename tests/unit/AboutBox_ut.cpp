@@ -11,6 +11,7 @@
 #include "about/UHelpTopics.h"
 #include "about/UPluginAboutForm.h"
 #include "resources/ResourceIds.h"
+#include "support/DialogColours.h"
 #include "ui/UDialog.h"
 
 namespace tarvik::about {
@@ -116,6 +117,39 @@ TEST_F(AboutBoxTest, ShowsOneBoxWithItsCaptionSizeTextsAndLayout) {
     ASSERT_GE(seen.controls.size(), 2u);
     EXPECT_EQ(seen.controls[seen.controls.size() - 2].id, kAboutOk);
     EXPECT_EQ(seen.controls.back().id, kAboutHelp);
+}
+
+// Under the system's high contrast the band on the left is the window colour with its
+// links and notice in window text; the rest is button text on the face. The picture,
+// which no text lies on, stays.
+TEST_F(AboutBoxTest, HighContrastPaintsEveryTextInTheSystemsColourPairs) {
+    ui::DialogSpec seen;
+    About([&](HeadlessDialog& box) { seen = box.Spec(); });
+    EXPECT_FALSE(testing_support::FixedColours(seen).empty());
+
+    fake.SetHighContrast(true);
+    About([&](HeadlessDialog& box) { seen = box.Spec(); });
+    EXPECT_EQ(testing_support::FixedColours(seen), std::vector<std::string>{});
+    const ui::PaintRow* band = PaintedOf(seen, ui::PaintKind::Rectangle);
+    ASSERT_NE(band, nullptr);
+    EXPECT_EQ(band->fill, ui::kWindow);
+    EXPECT_NE(PaintedOf(seen, ui::PaintKind::Pixels), nullptr);
+    // The notice on the band, then the name and version, the date, the credits' title.
+    EXPECT_EQ(testing_support::LabelColours(seen),
+              (std::vector<ui::Colour>{ui::kWindowText, ui::kButtonText, ui::kButtonText, ui::kButtonText}));
+    const struct {
+        int id;
+        ui::Colour background, text;
+    } controls[] = {{kAboutWebsite, ui::kWindow, ui::kWindowText},
+                    {kAboutEmail, ui::kWindow, ui::kWindowText},
+                    {kAboutHint, ui::kButtonFace, ui::kButtonText},
+                    {kAboutThirdparty, ui::kButtonFace, ui::kButtonText}};
+    for (const auto& c : controls) {
+        const ui::ControlRow* row = ControlOf(seen, c.id);
+        ASSERT_NE(row, nullptr) << c.id;
+        EXPECT_EQ(row->background, c.background) << c.id;
+        EXPECT_EQ(row->textColour, c.text) << c.id;
+    }
 }
 
 TEST_F(AboutBoxTest, ThePictureIsDecodedFromTheLibrarysResource) {

@@ -17,6 +17,7 @@
 #include "editors/UPluginActionEditForm.h"
 #include "resources/ResourceIds.h"
 #include "resources/Strings.h"
+#include "support/DialogColours.h"
 #include "ui/UDialog.h"
 
 namespace tarvik::editors {
@@ -198,7 +199,10 @@ TEST_F(EditorsTest, EveryEditorMapsItsFieldsToItsParameters) {
         slots.clear();
         Slots({"p1", "p2", "p3"});
         EXPECT_TRUE(Edit(c.number, [&](HeadlessDialog& dialog) {
+            // Opened with the top field's text, its parameter, focused and all selected.
             EXPECT_EQ(dialog.Focus(), kField1) << c.number;
+            EXPECT_TRUE(dialog.AllSelected(kField1)) << c.number;
+            EXPECT_FALSE(dialog.AllSelected(kField2)) << c.number;
             const int fields[] = {kField1, kField2, kField3};
             for (int p = 0; p < c.parameters; ++p) {
                 dialog.Type(fields[p], L"new" + std::to_wstring(p + 1));
@@ -265,6 +269,52 @@ TEST_F(EditorsTest, TheDialogShowsTheEditorsTextsAndLayout) {
         }
     }
     EXPECT_EQ(order, (std::vector<int>{kBtnHelp, kBtnCancel, kBtnOk}));
+}
+
+// Under the system's high contrast the title and the description are window text on the
+// window colour, every other text button text on the face; the panel picture behind the
+// captions and the frames' own fill go, the title picture and the icon stay.
+TEST_F(EditorsTest, HighContrastPaintsEveryTextInTheSystemsColourPairs) {
+    using testing_support::PaintsPicture;
+    Slots({"x", "y", "z"});
+    for (const bool on : {false, true}) {
+        fake.SetHighContrast(on);
+        for (const int number : {1, 2, 3, 4, 6, 7, 8}) {
+            SCOPED_TRACE(std::to_string(number) + (on ? " high contrast" : ""));
+            ui::DialogSpec spec;
+            Edit(number, [&](HeadlessDialog& dialog) { spec = dialog.Spec(); });
+            EXPECT_EQ(PaintsPicture(spec, TARVIK_RES_PANEL), !on);
+            EXPECT_TRUE(PaintsPicture(spec, TARVIK_RES_TITULO));
+            if (!on) {
+                EXPECT_FALSE(testing_support::FixedColours(spec).empty());
+                continue;
+            }
+            EXPECT_EQ(testing_support::FixedColours(spec), std::vector<std::string>{});
+            const std::vector<ui::Colour> labels = testing_support::LabelColours(spec);
+            ASSERT_GE(labels.size(), 6u);  // name, description, plug-in, notice, captions
+            std::vector<ui::Colour> expected(labels.size(), ui::kButtonText);
+            expected[0] = expected[1] = ui::kWindowText;
+            EXPECT_EQ(labels, expected);
+            int shapes = 0, fills = 0, icons = 0;
+            for (const ui::PaintRow& row : spec.painted) {
+                if (row.kind == ui::PaintKind::Rectangle || row.kind == ui::PaintKind::RoundRect) {
+                    ++shapes;
+                    EXPECT_EQ(row.fill, ui::kWindow);
+                    EXPECT_EQ(row.outline, ui::kWindowText);
+                }
+                fills += row.kind == ui::PaintKind::Fill;
+                icons += row.kind == ui::PaintKind::Icon;
+            }
+            EXPECT_EQ(shapes, 2);  // the title tab and the description box
+            EXPECT_EQ(fills, 0);
+            EXPECT_EQ(icons, 1);
+            for (const ui::ControlRow& row : spec.controls) {
+                if (row.kind == ui::ControlKind::FlatButton) {
+                    EXPECT_EQ(row.background, ui::kButtonFace) << row.id;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(EditorsTest, PickersAskTheVersionThenThePickerWithTheCurrentText) {

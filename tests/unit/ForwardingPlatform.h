@@ -31,6 +31,7 @@ public:
     std::uint32_t UserLocale() override { return os.UserLocale(); }
     unsigned AnsiCodePage() override { return os.AnsiCodePage(); }
     WindowHandle ActiveWindow() override { return os.ActiveWindow(); }
+    bool HighContrast() override { return os.HighContrast(); }
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
                             const std::string& parameters, int show) override {
         return os.ShellOpen(owner, file, parameters, show);

@@ -34,10 +34,17 @@ public:
 
     const PluginApi& Api() const { return api_; }
 
+    // From now on the plug-in finds the system's high-contrast mode on, as after the user
+    // turned it on. Wine always answers SPI_GETHIGHCONTRAST with "off": under Windows the
+    // DLL's import of SystemParametersInfoW answers that one question, and passes every
+    // other on; the linked plug-in's in-memory platform is told. False when it could not.
+    bool ReportHighContrast();
+
 private:
     PluginLibrary() = default;
     PluginApi api_;
     [[maybe_unused]] void* module_ = nullptr;  // the DLL, in the Windows build
+    std::shared_ptr<void> highContrast_;       // what ReportHighContrast put in place
 };
 
 #if defined(_WIN32) && defined(__i386__)

@@ -23,6 +23,14 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& /*path*/, 
     return library;
 }
 
+bool PluginLibrary::ReportHighContrast() {
+    platform::FakePlatform* fake = Fake();
+    if (fake != nullptr) {
+        fake->SetHighContrast(true);
+    }
+    return fake != nullptr;
+}
+
 PluginLibrary::~PluginLibrary() {
     plugin::LibraryShutdown();
 }

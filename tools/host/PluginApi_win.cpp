@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "PluginApi.h"
+#include "support/ImportPatch.h"
 
 namespace tarvik::host {
 
@@ -26,7 +27,31 @@ INPUT KeyInput(WORD key, bool up) {
     return input;
 }
 
+// SystemParametersInfoW as on a system in high-contrast mode.
+BOOL WINAPI HighContrastParameters(UINT action, UINT parameter, PVOID data, UINT update) {
+    if (action == SPI_GETHIGHCONTRAST && data != nullptr &&
+        static_cast<HIGHCONTRASTW*>(data)->cbSize == sizeof(HIGHCONTRASTW)) {
+        auto* contrast = static_cast<HIGHCONTRASTW*>(data);
+        contrast->dwFlags = HCF_AVAILABLE | HCF_HIGHCONTRASTON;
+        contrast->lpszDefaultScheme = nullptr;
+        return TRUE;
+    }
+    return SystemParametersInfoW(action, parameter, data, update);
+}
+
 }  // namespace
+
+bool PluginLibrary::ReportHighContrast() {
+    auto patch = std::make_shared<testing_support::ImportPatch>(
+        static_cast<HMODULE>(module_),
+        std::vector<testing_support::ImportReplacement>{
+            {"user32.dll", "SystemParametersInfoW", reinterpret_cast<const void*>(&HighContrastParameters)}});
+    if (patch->Patched().empty()) {
+        return false;
+    }
+    highContrast_ = std::move(patch);
+    return true;
+}
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
     HMODULE module = LoadLibraryA(path.c_str());
@@ -55,6 +80,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
 }
 
 PluginLibrary::~PluginLibrary() {
+    highContrast_.reset();  // the import table as it was, while the DLL is still there
     if (module_ != nullptr) {
         FreeLibrary(static_cast<HMODULE>(module_));
     }

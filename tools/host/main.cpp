@@ -27,6 +27,7 @@ struct Options {
     std::string script;
     bool help = false;
     bool about = false;
+    bool highContrast = false;
     int edit = 0;  // command number; 0: no edit
     std::vector<std::optional<std::string>> editTexts;
     // The host's answers, set on the host once the plug-in is loaded.
@@ -93,6 +94,8 @@ const OptionForm kOptions[] = {
      }},
     {"--about", "", "opens the plug-in's About box",
      [](Options& o, const std::string&) { o.about = true; return std::string(); }},
+    {"--high-contrast", "", "the plug-in finds the system's high-contrast mode on (Wine always says off)",
+     [](Options& o, const std::string&) { o.highContrast = true; return std::string(); }},
     {"--help", "", "prints this help",
      [](Options& o, const std::string&) { o.help = true; return std::string(); }},
 };
@@ -195,6 +198,10 @@ int main(int argc, char** argv) {
     auto library = PluginLibrary::Load(options.dll, error);
     if (library == nullptr) {
         std::cerr << "cannot load " << options.dll << ": " << error << std::endl;
+        return 1;
+    }
+    if (options.highContrast && !library->ReportHighContrast()) {
+        std::cerr << "cannot report high contrast to " << options.dll << std::endl;
         return 1;
     }
     Host host(library->Api());

@@ -662,6 +662,7 @@ struct FakePlatform::State {
 
     std::uint32_t lastError = kErrorSuccess;
     unsigned codePage = 1252;
+    bool highContrast = false;
 
     std::set<void*> blocks;
     int failingAllocations = 0;
@@ -901,6 +902,8 @@ std::wstring FakePlatform::LoadWideText(unsigned id) {
 // --- Shell and windows ------------------------------------------------------------------------
 
 WindowHandle FakePlatform::ActiveWindow() { return state_->activeWindow; }
+
+bool FakePlatform::HighContrast() { return state_->highContrast; }
 
 std::intptr_t FakePlatform::ShellOpen(WindowHandle owner, const std::string& file,
                                       const std::string& parameters, int show) {
@@ -1215,6 +1218,8 @@ void FakePlatform::RefuseNextRegistration(std::uint32_t error) {
 }
 
 void FakePlatform::SetActiveWindow(WindowHandle window) { state_->activeWindow = window; }
+
+void FakePlatform::SetHighContrast(bool on) { state_->highContrast = on; }
 
 void FakePlatform::SetShellResult(std::intptr_t result) { state_->shellResult = result; }
 

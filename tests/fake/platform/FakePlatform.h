@@ -53,6 +53,7 @@ public:
     std::uint32_t UserLocale() override;
     unsigned AnsiCodePage() override;  // the one SetAnsiCodePage staged
     WindowHandle ActiveWindow() override;
+    bool HighContrast() override;  // what SetHighContrast staged: off at first
     std::intptr_t ShellOpen(WindowHandle owner, const std::string& file,
                             const std::string& parameters, int show) override;
     Atom AddGlobalAtom(const std::string& name) override;
@@ -103,6 +104,9 @@ public:
     // The next RegisterHotKey call fails with this error code, whatever it asks for.
     void RefuseNextRegistration(std::uint32_t error);
     void SetActiveWindow(WindowHandle window);
+    // The user's accessibility setting: high contrast on or off. Like the code page it is
+    // the machine's, and ResetStaging leaves it.
+    void SetHighContrast(bool on);
     // The thread that makes the following calls (kMainThread at the start). Windows
     // belong to the thread that created them: other threads can neither register
     // hotkeys on them nor destroy them (error 1408), and PumpMessages dispatches the
