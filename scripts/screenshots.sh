@@ -4,7 +4,8 @@
 # docs/screenshots/<command>.png with the Western code page and <command>-ru.png with
 # the Russian one (code page 1251; the parameters then hold Cyrillic variable names).
 # Then it walks the 64-bit installer's pages in a fresh prefix, Enter on each, and
-# photographs them: docs/screenshots/Installer-*.png, the question it asks while a host
+# photographs them: docs/screenshots/Installer-*.png, the message for a folder it cannot write
+# and the question it asks while a host
 # holds the plug-in, and the uninstaller's pages (Uninstall-*.png). Last, TarvikAdd and the
 # About box under a black high-contrast scheme: *-highcontrast.png (see shoot_high_contrast).
 # Pass dialog names (TarvikAdd ... tvOnKeyPress, About, Installer, HighContrast) to
@@ -127,6 +128,24 @@ shoot_installer() {
   xdotool key Escape; sleep 1.5   # cancel: the installation stops
   "$wineserver" -k >/dev/null 2>&1 || true
   wait $installer $host 2>/dev/null || true
+
+  # Into a place the user cannot write: Windows answers access denied, here because a
+  # folder stands where the plug-in would go. No Retry: the message says what to do.
+  local denied="$WINEPREFIX/drive_c/Denied"
+  mkdir -p "$denied/TarvikD.lmp"
+  scripts/wine-run "$setup" '/D=C:\Denied' >/dev/null 2>&1 &
+  installer=$!
+  id=$(wait_window "Tarvik 1.2") || return 1
+  sleep 1.5; next_page; next_page 3
+  if question=$(wait_window "Tarvik 1.2" "$id"); then
+    snap Installer-6-no-write-access "$question"
+  else
+    echo "screenshots: no message for a folder that cannot be written"; status=1
+  fi
+  xdotool key Return; sleep 1.5
+  "$wineserver" -k >/dev/null 2>&1 || true
+  wait $installer 2>/dev/null || true
+  rm -rf "$denied"
 
   scripts/wine-run "$folder\\uninstall.exe" >/dev/null 2>&1 &
   id=$(wait_window "Tarvik 1.2") || { echo "screenshots: the uninstaller shows no window"; return 1; }
