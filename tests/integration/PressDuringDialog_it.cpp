@@ -416,6 +416,100 @@ TEST_F(PressDuringDialogIt, ASubroutineThatRemovesClearsOrChangesThePressedHotke
     }
 }
 
+// --- A press made while the subroutine runs -------------------------------------------------
+
+// Ctrl+Alt+Shift held, the key down `downs` times (a held key's auto-repeat), all released.
+void HoldKeys(unsigned key, int downs) {
+    std::vector<INPUT> inputs;
+    auto add = [&inputs](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (WORD modifier : {VK_CONTROL, VK_SHIFT, VK_MENU}) {
+        add(modifier, false);
+    }
+    for (int i = 0; i < downs; ++i) {
+        add(static_cast<WORD>(key), false);
+    }
+    add(static_cast<WORD>(key), true);
+    for (WORD modifier : {VK_MENU, VK_SHIFT, VK_CONTROL}) {
+        add(modifier, true);
+    }
+    EXPECT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+}
+
+struct PressInsideCase {
+    const char* name;
+    std::vector<std::pair<unsigned, int>> inside;  // keys pressed while F9's subroutine runs, key-downs each
+    std::vector<unsigned> runs;                     // the keys whose presses run the subroutine, in order
+};
+
+const PressInsideCase kPressesInside[] = {
+    {"a second combination", {{VK_F11, 1}}, {VK_F9, VK_F11}},
+    {"a second combination held down", {{VK_F11, 8}}, {VK_F9, VK_F11}},
+    {"the first held down, then two others", {{VK_F9, 4}, {VK_F11, 1}, {VK_F12, 3}}, {VK_F9, VK_F9, VK_F11, VK_F12}},
+};
+
+// A host that pumps its messages while it runs the subroutine: presses made meanwhile
+// reach the library inside the press, and each runs whole after it, in order, a held
+// key's repeats once.
+TEST_F(PressDuringDialogIt, PressesMadeWhileTheSubroutineRunsRunWholeAfterItInOrder) {
+    std::map<unsigned, std::string> ids;
+    for (unsigned key : {VK_F8, VK_F9, VK_F11, VK_F12}) {
+        ids[key] = Add(key);
+    }
+    for (const PressInsideCase& c : kPressesInside) {
+        SCOPED_TRACE(c.name);
+        runs.clear();
+        runCount = 0;
+        Plugin().Events.clear();
+        std::string idAfterPumping;
+        std::size_t eventsBefore = 0, eventsAfter = 0;
+        bool hotkeysLeft = true;
+        during = [&] {
+            eventsBefore = Plugin().Events.size();
+            for (const auto& [key, downs] : c.inside) {
+                HoldKeys(key, downs);
+            }
+            // The host keeps its window alive while the subroutine runs.
+            hotkeysLeft = !PumpUntil([] { return HIWORD(GetQueueStatus(QS_HOTKEY)) == 0; }, 2000);
+            host::system::PumpMessages(50);
+            eventsAfter = Plugin().Events.size();
+            idAfterPumping = Var("ID");
+        };
+        ASSERT_TRUE(host::system::PressKeys(kCtrlAltShift, VK_F9));
+        EXPECT_TRUE(PumpUntil([&] { return static_cast<std::size_t>(runCount.load()) >= c.runs.size(); }));
+        EXPECT_FALSE(hotkeysLeft) << "the presses reached the library while the subroutine ran";
+        EXPECT_EQ(eventsAfter, eventsBefore) << "nothing ran inside the subroutine";
+        EXPECT_EQ(idAfterPumping, ids[VK_F9]) << "the running subroutine keeps its variables";
+        // A last press closes the record: nothing else comes of the presses above.
+        ASSERT_TRUE(host::system::PressKeys(kCtrlAltShift, VK_F8));
+        EXPECT_TRUE(PumpUntil([&] { return !runs.empty() && runs.back().id == ids[VK_F8]; }));
+
+        std::vector<unsigned> keys = c.runs;
+        keys.push_back(VK_F8);
+        ASSERT_EQ(runs.size(), keys.size());
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            EXPECT_EQ(runs[i].id, ids[keys[i]]) << i;
+            const std::string key = Combination(keys[i]).substr(std::strlen("Ctrl+Alt+Shift"));
+            EXPECT_EQ(runs[i].key.substr(runs[i].key.rfind('+')), key) << i;
+            for (const std::string& event :
+                 {std::string("Request 5"), "SetVariable ID=" + runs[i].id, "SetVariable KEY=" + runs[i].key,
+                  std::string("Request 5"), std::string("Script GoSub \"OnHotkey\""),
+                  std::string("Script ClearVariables \"ID\""), std::string("Script ClearVariables \"KEY\"")}) {
+                expected.push_back(event);
+            }
+        }
+        EXPECT_EQ(Plugin().Events, expected) << "each press's calls whole, one press after the other";
+    }
+    ASSERT_TRUE(Plugin().Exec(5, {}));
+    ExpectNothingLeft({VK_F8, VK_F9, VK_F11, VK_F12});
+}
+
 // --- Many presses among adds, changes, removes and clears -----------------------------------
 
 // 800 presses from this thread with adds, changes, removes and clears between them, then
