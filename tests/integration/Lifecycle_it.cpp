@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "IntegrationSupport.h"
+#include "support/Combinations.h"
 #include "support/ImportPatch.h"
 
 namespace tarvik::integration {
@@ -19,23 +20,9 @@ namespace {
 // Combinations that no desktop of ours holds.
 constexpr unsigned kCtrlAltShift = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
 
-std::string AtomName(unsigned modifiers, unsigned key) {
-    unsigned value = key;
-    value |= (modifiers & MOD_SHIFT) != 0 ? 0x2000u : 0u;
-    value |= (modifiers & MOD_CONTROL) != 0 ? 0x4000u : 0u;
-    value |= (modifiers & MOD_ALT) != 0 ? 0x8000u : 0u;
-    value |= (modifiers & MOD_WIN) != 0 ? 0x10000u : 0u;
-    return "HotKeyManagerHotKey" + std::to_string(value);
-}
-
-// Whether this thread could take the combination right now (and gives it back).
-bool IsFree(unsigned modifiers, unsigned key) {
-    if (!RegisterHotKey(nullptr, 0x7000, modifiers, key)) {
-        return false;
-    }
-    UnregisterHotKey(nullptr, 0x7000);
-    return true;
-}
+using testing_support::AtomName;
+using testing_support::IsFree;
+using testing_support::MessageOnlyWindowsOfThisThread;
 
 // Runs `work` on a thread of its own and waits until that thread has ended.
 DWORD WINAPI RunWork(LPVOID work) {
@@ -48,18 +35,6 @@ void OnOtherThread(const std::function<void()>& work) {
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
-}
-
-// Message-only windows that this thread owns.
-std::size_t MessageOnlyWindowsOfThisThread() {
-    std::size_t count = 0;
-    HWND window = nullptr;
-    while ((window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr) {
-        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
-            ++count;
-        }
-    }
-    return count;
 }
 
 // Loads the DLL, connects a host and registers one combination under the variable HK.

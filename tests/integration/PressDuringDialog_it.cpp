@@ -24,6 +24,7 @@
 
 #include "HostDesktop.h"
 #include "IntegrationSupport.h"
+#include "support/Combinations.h"
 #include "support/ThreadWindows.h"
 
 namespace tarvik::integration {
@@ -36,26 +37,9 @@ std::string Combination(unsigned key) {
     return "Ctrl+Alt+Shift+F" + std::to_string(key - VK_F1 + 1);
 }
 
-std::string AtomName(unsigned key) {
-    return "HotKeyManagerHotKey" + std::to_string(0x2000u | 0x4000u | 0x8000u | key);
-}
-
-bool IsFree(unsigned key) {
-    if (!RegisterHotKey(nullptr, 0x7001, kCtrlAltShift, key)) {
-        return false;
-    }
-    UnregisterHotKey(nullptr, 0x7001);
-    return true;
-}
-
-std::size_t MessageOnlyWindowsOfThisThread() {
-    std::size_t count = 0;
-    HWND window = nullptr;
-    while ((window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr) {
-        count += GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() ? 1 : 0;
-    }
-    return count;
-}
+using testing_support::AtomName;
+using testing_support::IsFree;
+using testing_support::MessageOnlyWindowsOfThisThread;
 
 bool WaitFor(const std::function<bool()>& done, int milliseconds = 5000) {
     for (int waited = 0; waited < milliseconds && !done(); waited += 5) {
@@ -284,8 +268,8 @@ protected:
             EXPECT_FALSE(kept) << "a reply block was not released: " << text;
         }
         for (unsigned key : keys) {
-            EXPECT_TRUE(IsFree(key)) << Combination(key);
-            EXPECT_EQ(GlobalFindAtomA(AtomName(key).c_str()), 0) << Combination(key);
+            EXPECT_TRUE(IsFree(kCtrlAltShift, key)) << Combination(key);
+            EXPECT_EQ(GlobalFindAtomA(AtomName(kCtrlAltShift, key).c_str()), 0) << Combination(key);
         }
         EXPECT_EQ(MessageOnlyWindowsOfThisThread(), windowsBefore);
     }
@@ -431,14 +415,14 @@ TEST_F(PressDuringDialogIt, ASubroutineThatRemovesClearsOrChangesThePressedHotke
         EXPECT_TRUE(answered);
         EXPECT_EQ(Var("ID"), "<unset>") << "cleared after the subroutine";
         EXPECT_EQ(Plugin().Events.back(), "Script ClearVariables \"KEY\"");
-        EXPECT_TRUE(IsFree(VK_F9));
-        EXPECT_EQ(GlobalFindAtomA(AtomName(VK_F9).c_str()), 0);
+        EXPECT_TRUE(IsFree(kCtrlAltShift, VK_F9));
+        EXPECT_EQ(GlobalFindAtomA(AtomName(kCtrlAltShift, VK_F9).c_str()), 0);
         if (m.command == 3) {
             EXPECT_EQ(Var("R"), "True");
         }
         if (m.command == 2) {
             EXPECT_NE(changedTo, "0");
-            EXPECT_EQ(std::to_string(GlobalFindAtomA(AtomName(VK_F12).c_str())), changedTo);
+            EXPECT_EQ(std::to_string(GlobalFindAtomA(AtomName(kCtrlAltShift, VK_F12).c_str())), changedTo);
         }
 
         // Later presses as the new state says: F9, F12, F11, then a fresh sentinel, whose
