@@ -81,7 +81,7 @@ std::string LocalizedKeyName(unsigned key) {
 }
 
 std::string EnglishKeyName(unsigned key) {
-    const LayoutHandle english = State().EnglishLayout;
+    const LayoutHandle english = EnglishLayout();
     if (english == nullptr) {
         // The US-English layout could not be loaded (or the codec is not started):
         // never activate a null layout; the active layout's name is the best we have.
@@ -381,6 +381,26 @@ const CodecState& Codec() {
     return State();
 }
 
+LayoutHandle EnglishLayout() {
+    CodecState& state = State();
+    if (!state.EnglishLayoutDue) {
+        return state.EnglishLayout;
+    }
+    // On Windows 8 and later LoadKeyboardLayout adds an input language to the whole
+    // session, so the layout is loaded only when the English mode asks for it.
+    state.EnglishLayoutDue = false;
+    platform::Platform& os = Os();
+    const std::vector<LayoutHandle> before = os.LayoutList(kMaxLayouts);
+    state.EnglishLayout = os.LoadLayout(kEnglishLayoutId, platform::kKlfNoTellShell);
+    // The codec owns the layout only when it loaded it itself; a null handle is nothing
+    // to unload.
+    if (state.EnglishLayout != nullptr &&
+        std::find(before.begin(), before.end(), state.EnglishLayout) == before.end()) {
+        state.LoadedEnglishLayout = platform::UniqueLayout(os, state.EnglishLayout);
+    }
+    return state.EnglishLayout;
+}
+
 void HotKeysStartup() {
     // The words and the English layout change, and the indexes hold them.
     KeyNameIndex(true).Clear();
@@ -393,16 +413,9 @@ void HotKeysStartup() {
     if (IsCapitalLetters(state.AltName)) {
         state.WinName = UpperCaseAscii(state.WinName);
     }
-
-    platform::Platform& os = Os();
-    const std::vector<LayoutHandle> before = os.LayoutList(kMaxLayouts);
-    state.EnglishLayout = os.LoadLayout(kEnglishLayoutId, platform::kKlfNoTellShell);
-    // The codec owns the layout only when it loaded it itself; a null handle is nothing
-    // to unload.
-    if (state.EnglishLayout != nullptr &&
-        std::find(before.begin(), before.end(), state.EnglishLayout) == before.end()) {
-        state.LoadedEnglishLayout = platform::UniqueLayout(os, state.EnglishLayout);
-    }
+    // The English layout waits for the English mode's first use: this step runs under
+    // the loader lock, and every caller of the library's own formats the localized way.
+    state.EnglishLayoutDue = true;
 }
 
 void HotKeysProcessEnd() {
@@ -413,6 +426,7 @@ void HotKeysShutdown() {
     CodecState& state = State();
     state.LoadedEnglishLayout.reset();
     state.EnglishLayout = nullptr;
+    state.EnglishLayoutDue = false;
     KeyNameIndex(true).Clear();
     KeyNameIndex(false).Clear();
     state.ShiftName.clear();

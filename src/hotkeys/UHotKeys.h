@@ -55,11 +55,16 @@ struct CodecState {
     std::string CtrlName = "Ctrl";
     std::string AltName = "Alt";
     std::string WinName = "Win";
+    // Set from start-up until the English mode first needs the layout below.
+    bool EnglishLayoutDue = false;
     platform::LayoutHandle EnglishLayout = nullptr;
     // The same layout when the codec loaded it itself: unloaded when the codec stops.
     platform::UniqueLayout LoadedEnglishLayout;
 };
 const CodecState& Codec();
+// The US-English layout of the English mode, loaded for the process when that mode
+// first needs it after start-up; null when it cannot be loaded or the codec is stopped.
+platform::LayoutHandle EnglishLayout();
 
 void HotKeysStartup();
 void HotKeysShutdown();

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hotkeys/UHotKeys.h"
 
@@ -24,13 +25,25 @@ public:
 
     THotKeyManager& Manager() { return *manager_; }
 
-    // Set the id and text variables, run the subroutine, clear the variables.
+    // Set the id and text variables, run the subroutine, clear the variables. A press
+    // that arrives while another press's host calls run waits for that press to end.
     void HotKeyPressed(HotKeyValue hotKey, HotKeyId index);
 
     TOnHotkeyEvent KeyPress;
 
 private:
+    // One press's host calls, with the settings as they are when it runs.
+    void RunPress(const HotKeyEntry& press);
+    // Whether the manager still holds the hotkey under the id it was pressed with.
+    bool StillHeld(const HotKeyEntry& press) const;
+
     std::unique_ptr<THotKeyManager> manager_;
+    // Presses that arrived inside a press, in arrival order, each hotkey once.
+    std::vector<HotKeyEntry> waiting_;
+    // Non-null while a press runs: the flag through which the destructor tells that
+    // press the object is gone (its subroutine unloaded the library), so that it touches
+    // nothing of the object after its current host call.
+    bool* runningPress_ = nullptr;
 };
 
 // The one instance while the library is loaded; null before start-up and after shut-down.

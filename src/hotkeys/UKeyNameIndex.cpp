@@ -45,7 +45,7 @@ bool TKeyNameIndex::Prepare() {
     platform::Platform& os = Os();
     // The English names are the English layout's whatever layout is active; without
     // that layout the codec names keys in the active one.
-    const platform::LayoutHandle english = Codec().EnglishLayout;
+    const platform::LayoutHandle english = localized_ ? nullptr : EnglishLayout();
     const platform::LayoutHandle layout =
         localized_ || english == nullptr ? os.ThreadLayout() : english;
     const std::uint32_t locale = os.UserLocale();

@@ -106,6 +106,7 @@ TEST(FakeWindowsModel, LayoutsLoadActivateAndUnloadAsStaged) {
     EXPECT_EQ(os.ThreadLayout(), us);
     EXPECT_EQ(os.LoadLayout("0000040C", 0), nullptr);
     EXPECT_EQ(os.LoadLayout("409", 0), nullptr);
+    EXPECT_EQ(os.LayoutCalls(), 9u) << "every load, activation and unload counts, refused ones too";
 }
 
 TEST(FakeWindowsModel, GlobalBlocksAreCountedAndFailuresStaged) {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "IntegrationSupport.h"
+#include "support/Combinations.h"
+#include "support/ImportPatch.h"
 
 namespace tarvik::integration {
 namespace {
@@ -18,23 +20,9 @@ namespace {
 // Combinations that no desktop of ours holds.
 constexpr unsigned kCtrlAltShift = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
 
-std::string AtomName(unsigned modifiers, unsigned key) {
-    unsigned value = key;
-    value |= (modifiers & MOD_SHIFT) != 0 ? 0x2000u : 0u;
-    value |= (modifiers & MOD_CONTROL) != 0 ? 0x4000u : 0u;
-    value |= (modifiers & MOD_ALT) != 0 ? 0x8000u : 0u;
-    value |= (modifiers & MOD_WIN) != 0 ? 0x10000u : 0u;
-    return "HotKeyManagerHotKey" + std::to_string(value);
-}
-
-// Whether this thread could take the combination right now (and gives it back).
-bool IsFree(unsigned modifiers, unsigned key) {
-    if (!RegisterHotKey(nullptr, 0x7000, modifiers, key)) {
-        return false;
-    }
-    UnregisterHotKey(nullptr, 0x7000);
-    return true;
-}
+using testing_support::AtomName;
+using testing_support::IsFree;
+using testing_support::MessageOnlyWindowsOfThisThread;
 
 // Runs `work` on a thread of its own and waits until that thread has ended.
 DWORD WINAPI RunWork(LPVOID work) {
@@ -47,18 +35,6 @@ void OnOtherThread(const std::function<void()>& work) {
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
-}
-
-// Message-only windows that this thread owns.
-std::size_t MessageOnlyWindowsOfThisThread() {
-    std::size_t count = 0;
-    HWND window = nullptr;
-    while ((window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr) {
-        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
-            ++count;
-        }
-    }
-    return count;
 }
 
 // Loads the DLL, connects a host and registers one combination under the variable HK.
@@ -82,11 +58,26 @@ struct LoadedPlugin {
     std::unique_ptr<host::Host> plugin;
 };
 
-bool HasUsEnglishLayout() {
+std::vector<HKL> Layouts() {
     HKL layouts[100];
     const int count = GetKeyboardLayoutList(100, layouts);
-    const HKL us = reinterpret_cast<HKL>(static_cast<ULONG_PTR>(0x04090409));
-    return std::find(layouts, layouts + count, us) != layouts + count;
+    return std::vector<HKL>(layouts, layouts + std::max(count, 0));
+}
+
+// The library's layout calls, counted through its import table: Wine neither loads nor
+// unloads a layout for a process, so the process's list alone cannot show one.
+int layoutCalls = 0;
+HKL WINAPI CountLoadKeyboardLayoutA(LPCSTR id, UINT flags) {
+    ++layoutCalls;
+    return LoadKeyboardLayoutA(id, flags);
+}
+HKL WINAPI CountActivateKeyboardLayout(HKL layout, UINT flags) {
+    ++layoutCalls;
+    return ActivateKeyboardLayout(layout, flags);
+}
+BOOL WINAPI CountUnloadKeyboardLayout(HKL layout) {
+    ++layoutCalls;
+    return UnloadKeyboardLayout(layout);
 }
 
 using BoundaryIt = PluginFixture;
@@ -376,29 +367,48 @@ TEST(LifecycleIt, LoadedOnAWorkerThreadItWorksThereAndLeavesNothing) {
     EXPECT_TRUE(again.Loaded());
 }
 
-TEST(LayoutLifecycleIt, TheUsEnglishLayoutIsLoadedOnlyWhileTheLibraryNeedsIt) {
-    const bool hadUs = HasUsEnglishLayout();
-    bool hadUsWhileLoaded = false;
+// Every command, a press and the unload leave the process's keyboard layouts alone: no
+// layout is loaded, activated or unloaded for names that nobody asks for in English.
+TEST(LayoutLifecycleIt, CommandsAPressAndTheUnloadTouchNoKeyboardLayout) {
+    const std::vector<HKL> before = Layouts();
+    std::string error;
+    auto library = host::PluginLibrary::Load(DllPath(), error);
+    ASSERT_NE(library, nullptr) << error;
+    EXPECT_EQ(Layouts(), before) << "loading the library loads no layout";
+    const HMODULE module = GetModuleHandleW(L"TarvikD.lmp");
+    ASSERT_NE(module, nullptr);
+    layoutCalls = 0;
+    auto patch = std::make_unique<testing_support::ImportPatch>(
+        module, std::vector<testing_support::ImportReplacement>{
+                    {"user32.dll", "LoadKeyboardLayoutA", reinterpret_cast<const void*>(&CountLoadKeyboardLayoutA)},
+                    {"user32.dll", "ActivateKeyboardLayout",
+                     reinterpret_cast<const void*>(&CountActivateKeyboardLayout)},
+                    {"user32.dll", "UnloadKeyboardLayout", reinterpret_cast<const void*>(&CountUnloadKeyboardLayout)}});
+    EXPECT_EQ(patch->Patched().size(), 3u) << "the library imports all three, so all three are counted";
     {
-        std::string error;
-        auto library = host::PluginLibrary::Load(DllPath(), error);
-        ASSERT_NE(library, nullptr) << error;
-        hadUsWhileLoaded = HasUsEnglishLayout();
+        host::Host plugin(library->Api());
+        plugin.Connect();
+        plugin.Subroutines = {"OnHotkey"};
+        std::vector<std::string> ran;
+        plugin.RunSubroutine = [&ran](const std::string& name) { ran.push_back(name); };
+        EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Alt+Shift+F11", "HK"}));
+        EXPECT_TRUE(plugin.Exec(6, {"Ctrl+Alt+Shift+F12", "V"}));
+        EXPECT_TRUE(plugin.Exec(7, {"Ctrl+Alt+Shift+F12", "V"}));
+        EXPECT_TRUE(plugin.Exec(8, {"OnHotkey", "ID", "KEY"}));
+        ASSERT_TRUE(host::system::PressKeys(kCtrlAltShift, VK_F11));
+        EXPECT_TRUE(PumpUntil([&ran] { return !ran.empty(); }));
+        EXPECT_TRUE(plugin.Exec(2, {plugin.Variable("HK").value_or(""), "Ctrl+Alt+Shift+F12", "HK"}));
+        EXPECT_TRUE(plugin.Exec(4, {plugin.Variable("HK").value_or(""), "R"}));
+        EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Alt+Shift+F11", "HK"}));
+        EXPECT_TRUE(plugin.Exec(3, {"Ctrl+Alt+Shift+F11", "R"}));
+        EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Alt+Shift+F11", "HK"}));
+        EXPECT_TRUE(plugin.Exec(5, {}));
+        EXPECT_EQ(ran, std::vector<std::string>{"OnHotkey"});
     }
-    EXPECT_EQ(HasUsEnglishLayout(), hadUs) << "unloaded at shut-down only when the library loaded it";
-    if (hadUs || hadUsWhileLoaded) {
-        return;
-    }
-    // The process had no US-English layout and did not get one while the library was
-    // loaded: right only where the system cannot load a layout for a process at all.
-    // Wine's LoadKeyboardLayoutA answers with the layout already active.
-    const HKL us = reinterpret_cast<HKL>(static_cast<ULONG_PTR>(0x04090409));
-    const HKL loaded = LoadKeyboardLayoutA("00000409", KLF_NOTELLSHELL);
-    if (loaded == us) {
-        UnloadKeyboardLayout(loaded);
-        FAIL() << "the system loads US-English on request, yet the library did not";
-    }
-    GTEST_SKIP() << "this system cannot load the US-English layout for the process";
+    library.reset();  // the shut-down runs with the counting table still in place
+    patch.reset();
+    EXPECT_EQ(layoutCalls, 0);
+    EXPECT_EQ(Layouts(), before);
 }
 
 }  // namespace

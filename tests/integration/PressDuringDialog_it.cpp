@@ -1,7 +1,8 @@
 // Presses while the plug-in's own call is running (wine64 + Xvfb): a dialog's modal loop
 // dispatches the host thread's messages, so a registered hotkey pressed then runs the
 // host's subroutine inside lmEditAction or lmAbout. A second thread plays the author: it
-// presses the combination with SendInput, types, and ends the dialog from the keyboard.
+// presses the combination (sent from the host's thread, see OwnerThreadPresser), types,
+// and ends the dialog from the keyboard.
 // Afterwards nothing of the library is left: no registration, no atom, no reply block.
 #include <windows.h>
 
@@ -23,6 +24,7 @@
 
 #include "HostDesktop.h"
 #include "IntegrationSupport.h"
+#include "support/Combinations.h"
 #include "support/ThreadWindows.h"
 
 namespace tarvik::integration {
@@ -35,26 +37,9 @@ std::string Combination(unsigned key) {
     return "Ctrl+Alt+Shift+F" + std::to_string(key - VK_F1 + 1);
 }
 
-std::string AtomName(unsigned key) {
-    return "HotKeyManagerHotKey" + std::to_string(0x2000u | 0x4000u | 0x8000u | key);
-}
-
-bool IsFree(unsigned key) {
-    if (!RegisterHotKey(nullptr, 0x7001, kCtrlAltShift, key)) {
-        return false;
-    }
-    UnregisterHotKey(nullptr, 0x7001);
-    return true;
-}
-
-std::size_t MessageOnlyWindowsOfThisThread() {
-    std::size_t count = 0;
-    HWND window = nullptr;
-    while ((window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr) {
-        count += GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() ? 1 : 0;
-    }
-    return count;
-}
+using testing_support::AtomName;
+using testing_support::IsFree;
+using testing_support::MessageOnlyWindowsOfThisThread;
 
 bool WaitFor(const std::function<bool()>& done, int milliseconds = 5000) {
     for (int waited = 0; waited < milliseconds && !done(); waited += 5) {
@@ -96,6 +81,55 @@ std::string Escaped(const std::wstring& text) {
     }
     return result;
 }
+
+// Presses Ctrl+Alt+Shift and a key on the thread that made it, also when another thread
+// asks. When a window of a thread is mapped, entered by the pointer or focused, Wine's
+// X11 driver brings its key state in line with the X server's, which never saw
+// SendInput's keys, releasing whatever is held down at that moment; it does so on that
+// thread, between two of its messages. Input sent from another thread could lose its
+// modifiers before its key went down (seen while the host window and the About box
+// open) and be another combination; sent inside a message of the windows' own thread, it
+// cannot be split.
+class OwnerThreadPresser {
+public:
+    OwnerThreadPresser() {
+        WNDCLASSW description{};
+        description.lpfnWndProc = Procedure;
+        description.hInstance = GetModuleHandleW(nullptr);
+        description.lpszClassName = kClass;
+        RegisterClassW(&description);
+        // A hidden top-level window: not one of the thread's message-only windows, which
+        // the tests count, and never shown, so it takes no focus.
+        window_ = CreateWindowExW(0, kClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    }
+    ~OwnerThreadPresser() {
+        DestroyWindow(window_);
+        UnregisterClassW(kClass, GetModuleHandleW(nullptr));
+    }
+    OwnerThreadPresser(const OwnerThreadPresser&) = delete;
+    OwnerThreadPresser& operator=(const OwnerThreadPresser&) = delete;
+
+    // From any thread, while the owner pumps its messages: whether the input went in whole.
+    bool Press(unsigned key) const {
+        DWORD_PTR pressed = 0;
+        return window_ != nullptr &&
+               SendMessageTimeoutW(window_, kPress, key, 0, SMTO_BLOCK, 10000, &pressed) != 0 && pressed != 0;
+    }
+
+private:
+    static constexpr UINT kPress = WM_APP + 1;
+    static constexpr const wchar_t* kClass = L"TarvikOwnerThreadPresser";
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == kPress) {
+            return host::system::PressKeys(kCtrlAltShift, static_cast<unsigned>(wParam)) ? 1 : 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND window_ = nullptr;
+};
 
 // One run of the host's subroutine, as the subroutine saw the host.
 struct SubroutineRun {
@@ -200,9 +234,10 @@ protected:
         return answer;
     }
 
-    // Presses the combination and waits until the subroutine ran `total` times in all.
+    // Presses the combination from the author's thread and waits until the subroutine ran
+    // `total` times in all.
     bool PressAndWait(unsigned key, int total) {
-        return host::system::PressKeys(kCtrlAltShift, key) && WaitFor([&] { return runCount >= total; });
+        return presser.Press(key) && WaitFor([&] { return runCount >= total; });
     }
 
     // The events of each press, in order: the list, both variables set, the list again,
@@ -233,13 +268,14 @@ protected:
             EXPECT_FALSE(kept) << "a reply block was not released: " << text;
         }
         for (unsigned key : keys) {
-            EXPECT_TRUE(IsFree(key)) << Combination(key);
-            EXPECT_EQ(GlobalFindAtomA(AtomName(key).c_str()), 0) << Combination(key);
+            EXPECT_TRUE(IsFree(kCtrlAltShift, key)) << Combination(key);
+            EXPECT_EQ(GlobalFindAtomA(AtomName(kCtrlAltShift, key).c_str()), 0) << Combination(key);
         }
         EXPECT_EQ(MessageOnlyWindowsOfThisThread(), windowsBefore);
     }
 
     std::unique_ptr<host::HostWindow> hostWindow;  // active while a dialog opens
+    OwnerThreadPresser presser;                    // the author's presses
     std::size_t windowsBefore = 0;
     std::vector<SubroutineRun> runs;
     std::atomic<int> runCount{0};
@@ -379,14 +415,14 @@ TEST_F(PressDuringDialogIt, ASubroutineThatRemovesClearsOrChangesThePressedHotke
         EXPECT_TRUE(answered);
         EXPECT_EQ(Var("ID"), "<unset>") << "cleared after the subroutine";
         EXPECT_EQ(Plugin().Events.back(), "Script ClearVariables \"KEY\"");
-        EXPECT_TRUE(IsFree(VK_F9));
-        EXPECT_EQ(GlobalFindAtomA(AtomName(VK_F9).c_str()), 0);
+        EXPECT_TRUE(IsFree(kCtrlAltShift, VK_F9));
+        EXPECT_EQ(GlobalFindAtomA(AtomName(kCtrlAltShift, VK_F9).c_str()), 0);
         if (m.command == 3) {
             EXPECT_EQ(Var("R"), "True");
         }
         if (m.command == 2) {
             EXPECT_NE(changedTo, "0");
-            EXPECT_EQ(std::to_string(GlobalFindAtomA(AtomName(VK_F12).c_str())), changedTo);
+            EXPECT_EQ(std::to_string(GlobalFindAtomA(AtomName(kCtrlAltShift, VK_F12).c_str())), changedTo);
         }
 
         // Later presses as the new state says: F9, F12, F11, then a fresh sentinel, whose
@@ -414,6 +450,100 @@ TEST_F(PressDuringDialogIt, ASubroutineThatRemovesClearsOrChangesThePressedHotke
         ASSERT_TRUE(Plugin().Exec(5, {}));
         ExpectNothingLeft({VK_F8, VK_F9, VK_F11, VK_F12});
     }
+}
+
+// --- A press made while the subroutine runs -------------------------------------------------
+
+// Ctrl+Alt+Shift held, the key down `downs` times (a held key's auto-repeat), all released.
+void HoldKeys(unsigned key, int downs) {
+    std::vector<INPUT> inputs;
+    auto add = [&inputs](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (WORD modifier : {VK_CONTROL, VK_SHIFT, VK_MENU}) {
+        add(modifier, false);
+    }
+    for (int i = 0; i < downs; ++i) {
+        add(static_cast<WORD>(key), false);
+    }
+    add(static_cast<WORD>(key), true);
+    for (WORD modifier : {VK_MENU, VK_SHIFT, VK_CONTROL}) {
+        add(modifier, true);
+    }
+    EXPECT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+}
+
+struct PressInsideCase {
+    const char* name;
+    std::vector<std::pair<unsigned, int>> inside;  // keys pressed while F9's subroutine runs, key-downs each
+    std::vector<unsigned> runs;                     // the keys whose presses run the subroutine, in order
+};
+
+const PressInsideCase kPressesInside[] = {
+    {"a second combination", {{VK_F11, 1}}, {VK_F9, VK_F11}},
+    {"a second combination held down", {{VK_F11, 8}}, {VK_F9, VK_F11}},
+    {"the first held down, then two others", {{VK_F9, 4}, {VK_F11, 1}, {VK_F12, 3}}, {VK_F9, VK_F9, VK_F11, VK_F12}},
+};
+
+// A host that pumps its messages while it runs the subroutine: presses made meanwhile
+// reach the library inside the press, and each runs whole after it, in order, a held
+// key's repeats once.
+TEST_F(PressDuringDialogIt, PressesMadeWhileTheSubroutineRunsRunWholeAfterItInOrder) {
+    std::map<unsigned, std::string> ids;
+    for (unsigned key : {VK_F8, VK_F9, VK_F11, VK_F12}) {
+        ids[key] = Add(key);
+    }
+    for (const PressInsideCase& c : kPressesInside) {
+        SCOPED_TRACE(c.name);
+        runs.clear();
+        runCount = 0;
+        Plugin().Events.clear();
+        std::string idAfterPumping;
+        std::size_t eventsBefore = 0, eventsAfter = 0;
+        bool hotkeysLeft = true;
+        during = [&] {
+            eventsBefore = Plugin().Events.size();
+            for (const auto& [key, downs] : c.inside) {
+                HoldKeys(key, downs);
+            }
+            // The host keeps its window alive while the subroutine runs.
+            hotkeysLeft = !PumpUntil([] { return HIWORD(GetQueueStatus(QS_HOTKEY)) == 0; }, 2000);
+            host::system::PumpMessages(50);
+            eventsAfter = Plugin().Events.size();
+            idAfterPumping = Var("ID");
+        };
+        ASSERT_TRUE(host::system::PressKeys(kCtrlAltShift, VK_F9));
+        EXPECT_TRUE(PumpUntil([&] { return static_cast<std::size_t>(runCount.load()) >= c.runs.size(); }));
+        EXPECT_FALSE(hotkeysLeft) << "the presses reached the library while the subroutine ran";
+        EXPECT_EQ(eventsAfter, eventsBefore) << "nothing ran inside the subroutine";
+        EXPECT_EQ(idAfterPumping, ids[VK_F9]) << "the running subroutine keeps its variables";
+        // A last press closes the record: nothing else comes of the presses above.
+        ASSERT_TRUE(host::system::PressKeys(kCtrlAltShift, VK_F8));
+        EXPECT_TRUE(PumpUntil([&] { return !runs.empty() && runs.back().id == ids[VK_F8]; }));
+
+        std::vector<unsigned> keys = c.runs;
+        keys.push_back(VK_F8);
+        ASSERT_EQ(runs.size(), keys.size());
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            EXPECT_EQ(runs[i].id, ids[keys[i]]) << i;
+            const std::string key = Combination(keys[i]).substr(std::strlen("Ctrl+Alt+Shift"));
+            EXPECT_EQ(runs[i].key.substr(runs[i].key.rfind('+')), key) << i;
+            for (const std::string& event :
+                 {std::string("Request 5"), "SetVariable ID=" + runs[i].id, "SetVariable KEY=" + runs[i].key,
+                  std::string("Request 5"), std::string("Script GoSub \"OnHotkey\""),
+                  std::string("Script ClearVariables \"ID\""), std::string("Script ClearVariables \"KEY\"")}) {
+                expected.push_back(event);
+            }
+        }
+        EXPECT_EQ(Plugin().Events, expected) << "each press's calls whole, one press after the other";
+    }
+    ASSERT_TRUE(Plugin().Exec(5, {}));
+    ExpectNothingLeft({VK_F8, VK_F9, VK_F11, VK_F12});
 }
 
 // --- Many presses among adds, changes, removes and clears -----------------------------------
@@ -485,7 +615,7 @@ TEST_F(PressDuringDialogIt, AThousandPressesAmongAddsChangesRemovesAndClearsRunE
             total = expected.size();
         }
         ++presses;
-        return host::system::PressKeys(kCtrlAltShift, key) &&
+        return presser.Press(key) &&
                wait([&] { return static_cast<std::size_t>(runCount.load()) >= total; }, 10000);
     };
 

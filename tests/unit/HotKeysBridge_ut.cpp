@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,6 +25,9 @@ struct Host {
     std::string subroutines = "Main\rOnHotkey\r";
     THotkeyUtilities* retargetDuringGoSub = nullptr;  // tvOnKeyPress from the subroutine
     bool failVariables = false;
+    int goSubs = 0;
+    // What the host does while it runs the n-th subroutine (from 1): it may pump messages.
+    std::function<void(int goSub)> duringGoSub;
 };
 Host* host = nullptr;
 
@@ -34,8 +40,15 @@ void TARVIK_CALL SetVariable(const char* name, const char* value) {
 
 void TARVIK_CALL RunScript(const char* line) {
     host->calls.push_back(std::string("script ") + line);
-    if (host->retargetDuringGoSub != nullptr && std::strncmp(line, "GoSub", 5) == 0) {
+    if (std::strncmp(line, "GoSub", 5) != 0) {
+        return;
+    }
+    if (host->retargetDuringGoSub != nullptr) {
         host->retargetDuringGoSub->KeyPress = {"OTHER", "OTHERKEY", "Main"};
+    }
+    ++host->goSubs;
+    if (host->duringGoSub) {
+        host->duringGoSub(host->goSubs);
     }
 }
 
@@ -147,6 +160,81 @@ TEST_F(BridgeTest, AFailingHostCallEndsThePressQuietly) {
     utilities->KeyPress = {"ID", "KEY", "OnHotkey"};
     recorded.failVariables = true;
     EXPECT_EQ(Press(), (std::vector<std::string>{"request 5", "set ID=" + std::to_string(id)}));
+}
+
+// A host that pumps messages while it runs the subroutine hands the library the presses
+// made meanwhile: each waits for the running press's last call and then runs whole, in
+// arrival order, once per hotkey, as the settings and registrations are by then.
+TEST_F(BridgeTest, PressesMadeWhileASubroutineRunsWaitAndRunWholeAfterIt) {
+    constexpr unsigned kF6 = 117, kF7 = 118;
+    struct Case {
+        const char* name;
+        std::vector<unsigned> pressedInside;  // Ctrl+Alt with these keys, one message each
+        // What the subroutine does after its presses; null: nothing.
+        std::function<void(std::unique_ptr<THotkeyUtilities>& utilities, HotKeyId f6)> then;
+        std::vector<unsigned> runs;  // the keys whose presses run, in order
+    };
+    const std::vector<Case> cases = {
+        {"another combination", {kF6}, nullptr, {116, kF6}},
+        {"repeats of the running and of a waiting hotkey collapse", {kF6, kF6, 116, kF6, 116}, nullptr,
+         {116, kF6, 116}},
+        {"the waiting hotkey is removed", {kF6},
+         [](std::unique_ptr<THotkeyUtilities>& u, HotKeyId f6) { u->Manager().RemoveHotKeyById(f6); }, {116}},
+        {"the waiting hotkey is changed to another key", {kF6},
+         [](std::unique_ptr<THotkeyUtilities>& u, HotKeyId f6) { u->Manager().ChangeHotKey(f6, 0xC000 | kF7); }, {116}},
+        {"every hotkey is cleared", {kF6, 116}, [](std::unique_ptr<THotkeyUtilities>& u, HotKeyId) { u->Manager().ClearHotKeys(); },
+         {116}},
+        {"the reaction is switched off", {kF6}, [](std::unique_ptr<THotkeyUtilities>& u, HotKeyId) { u->KeyPress = {}; }, {116}},
+        {"the service object goes (the library is unloaded)", {kF6}, [](std::unique_ptr<THotkeyUtilities>& u, HotKeyId) { u.reset(); },
+         {116}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (utilities == nullptr) {
+            utilities = std::make_unique<THotkeyUtilities>();
+        }
+        utilities->Manager().ClearHotKeys();
+        id = utilities->Manager().AddHotKey(0xC000 | 116);
+        const HotKeyId f6 = utilities->Manager().AddHotKey(0xC000 | kF6);
+        ASSERT_NE(f6, 0);
+        const std::map<unsigned, HotKeyId> ids = {{116, id}, {kF6, f6}};
+        utilities->KeyPress = {"ID", "KEY", "OnHotkey"};
+        recorded.goSubs = 0;
+        int dispatchedInside = 0;
+        recorded.duringGoSub = [&](int goSub) {
+            if (goSub != 1) {
+                return;
+            }
+            for (unsigned key : c.pressedInside) {
+                EXPECT_TRUE(fake.PressKey(kModControl | kModAlt, key));
+                dispatchedInside += fake.PumpMessages();
+                EXPECT_EQ(recorded.calls.back(), "script GoSub \"OnHotkey\"") << "nothing ran inside";
+            }
+            if (c.then) {
+                c.then(utilities, f6);
+            }
+        };
+        const std::vector<std::string> calls = Press();
+        recorded.duringGoSub = nullptr;
+        EXPECT_EQ(dispatchedInside, static_cast<int>(c.pressedInside.size())) << "each reached the library inside";
+        std::vector<std::string> expected;
+        for (unsigned key : c.runs) {
+            const std::string text = key == 116 ? "Ctrl+Alt+F5" : "Ctrl+Alt+F6";
+            for (const std::string& call : {std::string("request 5"), "set ID=" + std::to_string(ids.at(key)),
+                                            "set KEY=" + text, std::string("request 5"),
+                                            std::string("script GoSub \"OnHotkey\""),
+                                            std::string("script ClearVariables \"ID\""),
+                                            std::string("script ClearVariables \"KEY\"")}) {
+                expected.push_back(call);
+            }
+        }
+        EXPECT_EQ(calls, expected);
+        EXPECT_EQ(fake.PumpMessages(), 0) << "nothing left over";
+        if (utilities != nullptr && utilities->Manager().IsHotKeyRegistered(0xC000 | 116)) {
+            utilities->KeyPress = {"ID", "KEY", "OnHotkey"};
+            EXPECT_EQ(Press().size(), 7u) << "the next press runs at once, whole";
+        }
+    }
 }
 
 TEST_F(BridgeTest, TheServiceObjectLivesFromStartupToShutdown) {

@@ -223,11 +223,22 @@ TEST_F(CodecTest, RussianLettersFoldUnderTheCyrillicCodePage) {
 
 // --- Owning the US-English layout --------------------------------------------------------
 
+TEST_F(CodecTest, TheLocalizedModeTouchesNoLayout) {
+    StartWith({FakePlatform::German()}, FakePlatform::German());
+    EXPECT_EQ(TextToHotKey("Strg+Alt+F5", true), 0xC074u);
+    EXPECT_EQ(HotKeyToText(0xC074, true), "STRG+ALT+F5");
+    EXPECT_EQ(TextToHotKey("Strg+Einfg", true), 0x402Du);
+    HotKeysShutdown();
+    EXPECT_EQ(fake.LayoutCalls(), 0u) << "no layout loaded, activated or unloaded";
+    EXPECT_EQ(Codec().EnglishLayout, nullptr);
+}
+
 TEST_F(CodecTest, ALayoutThatWasThereStaysLoaded) {
     StartWith({FakePlatform::German(), FakePlatform::UsEnglish()}, FakePlatform::German());
+    EXPECT_EQ(Codec().EnglishLayout, nullptr) << "not asked for before the English mode needs it";
+    EXPECT_EQ(TextToHotKey("Ctrl+Insert", false), 0x402Du);
     EXPECT_EQ(Codec().EnglishLayout, FakePlatform::UsEnglish());
     EXPECT_FALSE(Codec().LoadedEnglishLayout);
-    EXPECT_EQ(TextToHotKey("Ctrl+Insert", false), 0x402Du);
     HotKeysShutdown();
     EXPECT_EQ(fake.LayoutUnloads(), 0u);
     EXPECT_TRUE(Listed(FakePlatform::UsEnglish()));
@@ -237,19 +248,26 @@ TEST_F(CodecTest, ALayoutThatWasThereStaysLoaded) {
 
 TEST_F(CodecTest, ALayoutTheCodecLoadedIsUnloadedOnceAtShutdown) {
     StartWith({FakePlatform::German()}, FakePlatform::German());
-    EXPECT_EQ(fake.LayoutLoads(), 1u);
-    EXPECT_TRUE(Codec().LoadedEnglishLayout);
-    // English look-ups keep the layout: the handle stays good for the next one.
+    EXPECT_EQ(fake.LayoutCalls(), 0u) << "start-up loads nothing";
+    // The first English look-up loads the layout and keeps it: the handle stays good
+    // for the next one.
     EXPECT_EQ(TextToHotKey("Ctrl+Insert", false), 0x402Du);
     EXPECT_EQ(HotKeyToText(0x4000 | 45, false), "Ctrl+Insert");
+    EXPECT_EQ(fake.LayoutLoads(), 1u);
+    EXPECT_TRUE(Codec().LoadedEnglishLayout);
     EXPECT_EQ(fake.LayoutUnloads(), 0u);
     EXPECT_TRUE(Listed(FakePlatform::UsEnglish()));
+    EXPECT_EQ(fake.ThreadLayout(), FakePlatform::German());
 
     HotKeysShutdown();
     HotKeysShutdown();
     EXPECT_EQ(fake.LayoutUnloads(), 1u);
     EXPECT_FALSE(Listed(FakePlatform::UsEnglish()));
     EXPECT_EQ(fake.ThreadLayout(), FakePlatform::German());
+    // A stopped codec loads nothing again: its English mode names keys in the active layout.
+    const std::size_t calls = fake.LayoutCalls();
+    EXPECT_EQ(HotKeyToText(45, false), HotKeyToText(45, true));
+    EXPECT_EQ(fake.LayoutCalls(), calls);
 }
 
 // --- Probing -----------------------------------------------------------------------------------

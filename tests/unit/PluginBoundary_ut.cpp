@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,11 @@
 #include "Host.h"
 #include "LinkedPluginTest.h"
 #include "PluginApi.h"
+#include "hotkeys/UHotKeys.h"
 #include "platform/FakePlatform.h"
 #include "plugin/UBoundary.h"
 #include "plugin/ULibraryProc.h"
+#include "ui/UDialog.h"
 
 namespace tarvik {
 namespace {
@@ -244,31 +247,63 @@ TEST(LibraryLife, LoadingAndUnloadingWithoutCallsLeavesNothingBehind) {
     EXPECT_EQ(fake.LiveWindows(), 0u);
     EXPECT_EQ(fake.LiveAtoms(), 0u);
     EXPECT_EQ(fake.LayoutList(100).size(), 1u) << "the US-English layout the process had stays";
+    EXPECT_EQ(fake.LayoutCalls(), 0u);
     platform::SetOs(nullptr);
 }
 
-TEST(LibraryLife, UnloadingReleasesHotkeysAndTheLayoutItLoaded) {
+// Loading the library, every command, a press, an editor, the About box and unloading
+// touch no keyboard layout; only the English mode loads US-English, which the unload
+// takes away again when the process did not have it.
+TEST(LibraryLife, OnlyTheEnglishModeLoadsALayoutAndUnloadingTakesItBack) {
+    using platform::FakePlatform;
     platform::FakePlatform fake;
-    fake.SetLayouts({platform::FakePlatform::Russian()}, platform::FakePlatform::Russian());
+    const std::vector<platform::LayoutHandle> russianOnly = {FakePlatform::Russian()};
+    fake.SetLayouts(russianOnly, FakePlatform::Russian());
     platform::SetOs(&fake);
+    ui::ScopedHeadlessUser author([](ui::HeadlessDialog& dialog) { dialog.PressEnter(); });
     for (int cycle = 0; cycle < 3; ++cycle) {
+        const bool english = cycle > 0;  // the first cycle never asks for English names
+        const std::size_t callsBefore = fake.LayoutCalls();
         std::string error;
         auto library = PluginLibrary::Load("", error);
         ASSERT_NE(library, nullptr);
-        EXPECT_EQ(fake.LayoutList(100).size(), 2u) << "US-English is loaded for the process";
         Host plugin(library->Api());
         plugin.Connect();
+        plugin.Subroutines = {"OnHotkey"};
         EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Alt+F5", "A"}));
         EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Shift+F6", "B"}));
-        EXPECT_EQ(fake.Registrations(), 2u);
+        EXPECT_TRUE(plugin.Exec(2, {plugin.Variable("B").value_or(""), "Ctrl+Shift+F7", "B"}));
+        EXPECT_TRUE(plugin.Exec(6, {"Ctrl+F8", "V"}));
+        EXPECT_TRUE(plugin.Exec(7, {"Ctrl+F8", "V"}));
+        EXPECT_TRUE(plugin.Exec(8, {"OnHotkey", "ID", "KEY"}));
+        ASSERT_TRUE(fake.PressKey(platform::kModControl | platform::kModAlt, 116));
+        EXPECT_EQ(fake.PumpMessages(), 1);
+        EXPECT_EQ(plugin.Variable("KEY"), std::nullopt) << "the press ran and cleared";
+        std::vector<std::optional<std::string>> slots = {std::string("Ctrl+F9"), std::string("C")};
+        EXPECT_TRUE(plugin.Edit(1, slots));
+        plugin.About();
+        EXPECT_TRUE(plugin.Exec(3, {"Ctrl+Alt+F5", "R"}));
+        EXPECT_TRUE(plugin.Exec(4, {plugin.Variable("B").value_or(""), "R"}));
+        EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Shift+F6", "B"}));
+        EXPECT_TRUE(plugin.Exec(5, {}));
+        EXPECT_TRUE(plugin.Exec(1, {"Ctrl+Alt+F5", "A"}));
+        EXPECT_EQ(fake.LayoutCalls(), callsBefore) << "no layout loaded, activated or unloaded, cycle " << cycle;
+        if (english) {
+            EXPECT_EQ(hotkeys::HotKeyToText(0x4000 | 45, false), "Ctrl+Insert");
+            EXPECT_EQ(fake.LayoutList(100).size(), 2u) << "US-English is loaded for the process";
+            EXPECT_EQ(fake.ThreadLayout(), FakePlatform::Russian());
+        }
         library.reset();
         EXPECT_EQ(fake.Registrations(), 0u);
         EXPECT_EQ(fake.LiveAtoms(), 0u);
         EXPECT_EQ(fake.LiveWindows(), 0u);
-        EXPECT_EQ(fake.LayoutList(100), std::vector<platform::LayoutHandle>{platform::FakePlatform::Russian()});
+        EXPECT_EQ(fake.LayoutList(100), russianOnly);
+        if (!english) {
+            EXPECT_EQ(fake.LayoutCalls(), callsBefore) << "the unload has nothing of its own to unload";
+        }
     }
-    EXPECT_EQ(fake.LayoutLoads(), 3u);
-    EXPECT_EQ(fake.LayoutUnloads(), 3u);
+    EXPECT_EQ(fake.LayoutLoads(), 2u);
+    EXPECT_EQ(fake.LayoutUnloads(), 2u);
     platform::SetOs(nullptr);
 }
 

@@ -710,6 +710,7 @@ struct FakePlatform::State {
     std::uintptr_t activeLayout = kUsEnglish;
     std::size_t layoutLoads = 0;
     std::size_t layoutUnloads = 0;
+    std::size_t layoutCalls = 0;
 
     WindowHandle activeWindow = nullptr;
     std::intptr_t shellResult = 42;
@@ -1111,6 +1112,7 @@ std::vector<LayoutHandle> FakePlatform::LayoutList(int maxCount) {
 }
 
 LayoutHandle FakePlatform::LoadLayout(const std::string& id, unsigned flags) {
+    ++state_->layoutCalls;
     constexpr unsigned kActivate = 0x1;  // KLF_ACTIVATE
     constexpr unsigned kReorder = 0x8;   // KLF_REORDER
     State& s = *state_;
@@ -1139,6 +1141,7 @@ LayoutHandle FakePlatform::LoadLayout(const std::string& id, unsigned flags) {
 }
 
 LayoutHandle FakePlatform::ActivateLayout(LayoutHandle layout, unsigned) {
+    ++state_->layoutCalls;
     constexpr std::uintptr_t kPrevious = 0;  // HKL_PREV
     constexpr std::uintptr_t kNext = 1;      // HKL_NEXT
     State& s = *state_;
@@ -1162,6 +1165,7 @@ LayoutHandle FakePlatform::ActivateLayout(LayoutHandle layout, unsigned) {
 }
 
 bool FakePlatform::UnloadLayout(LayoutHandle layout) {
+    ++state_->layoutCalls;
     State& s = *state_;
     const auto found = std::find(s.layouts.begin(), s.layouts.end(), FromHandle(layout));
     if (found == s.layouts.end()) {
@@ -1326,6 +1330,8 @@ const std::vector<FakePlatform::ShellCall>& FakePlatform::ShellCalls() const {
 std::size_t FakePlatform::LayoutLoads() const { return state_->layoutLoads; }
 
 std::size_t FakePlatform::LayoutUnloads() const { return state_->layoutUnloads; }
+
+std::size_t FakePlatform::LayoutCalls() const { return state_->layoutCalls; }
 
 std::vector<std::uint8_t> FakePlatform::LoadRawResource(const std::string& name) {
     // Resource names are compared without regard to case, as FindResource does.

@@ -152,6 +152,8 @@ public:
     const std::vector<ShellCall>& ShellCalls() const;
     std::size_t LayoutLoads() const;    // LoadLayout calls that added a layout
     std::size_t LayoutUnloads() const;  // successful UnloadLayout calls
+    // LoadLayout, ActivateLayout and UnloadLayout calls, whatever they answered.
+    std::size_t LayoutCalls() const;
 
     // --- The dialogs' services: registry, files, help viewer, choosers -----------------------
     struct HtmlHelpCall {
