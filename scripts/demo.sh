@@ -15,7 +15,7 @@ echo
 source scripts/display.sh
 
 # As on the Russian-speaking authors' machines: code page 1251 and a Russian keyboard
-# layout, so the catalogue's Cyrillic texts arrive intact and the plug-in loads the
-# US-English layout for itself.
+# layout, so the catalogue's Cyrillic texts arrive intact and a press reports its key in
+# the author's own layout.
 echo "== playing $script with dist/win64/tarvik-host.exe under wine64"
 TARVIK_LOCALE=ru_RU.UTF-8 scripts/wine-run dist/win64/tarvik-host.exe --dll TarvikD.lmp "$script"
