@@ -19,8 +19,10 @@ required=(cmake ninja-build g++ googletest
 # package for the Windows builds (scripts/libjpeg.sh).
 required+=(libjpeg62-turbo-dev dpkg-dev)
 # Only the win32 layers need these: 32-bit Wine beside wine64 runs the shipping i686
-# plug-in, its test programs and the x86 installer.
-optional=(wine32:i386)
+# plug-in, its test programs and the x86 installer. GStreamer's base plug-ins are a
+# dependency of it, named so that apt's resolver finds them also when every i386 package
+# has to come from the release's own suite (below).
+optional=(wine32:i386 libgstreamer-plugins-base1.0-0:i386)
 
 apt_dir=${TARVIK_APT_DIR:-/etc/apt}          # the stand-in test points this elsewhere
 tries=${TARVIK_SETUP_TRIES:-3}               # index updates before going on without
@@ -101,28 +103,42 @@ if [ "$changed_sources" = 1 ] || [ ${#missing_required[@]} -gt 0 ] || [ ${#missi
   update_indexes
 fi
 
-if [ ${#missing_required[@]} -gt 0 ]; then
-  say "installing ${missing_required[*]}"
-  if ! install_packages "${missing_required[@]}" >/dev/null; then
-    # One call for all failed: find out which packages apt refuses, one at a time.
-    refused=0
-    for p in "${missing_required[@]}"; do
-      installed "$p" && continue
-      if ! reason=$(install_packages "$p"); then
-        say "the required package $p could not be installed: $reason"
-        refused=1
-      fi
-    done
-    if [ "$refused" = 1 ]; then
-      exit 1
+# Installs the required packages that are missing, in one call; a package apt refuses
+# stops the setup with its name and apt's reason.
+install_required() {
+  local missing=() p reason refused=0
+  for p in "${required[@]}"; do installed "$p" || missing+=("$p"); done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  say "installing ${missing[*]}"
+  install_packages "${missing[@]}" >/dev/null && return 0
+  # One call for all failed: find out which packages apt refuses, one at a time.
+  for p in "${missing[@]}"; do
+    installed "$p" && continue
+    if ! reason=$(install_packages "$p"); then
+      say "the required package $p could not be installed: $reason"
+      refused=1
     fi
-  fi
-fi
+  done
+  [ "$refused" = 0 ] || exit 1
+}
+install_required
 
+# A source whose i386 index failed (a security suite in the middle of a sync) leaves the
+# i386 libraries at the release's versions while their amd64 twins are newer, and the two
+# must be the same version: then everything comes from the release's own suite, which
+# moves those amd64 libraries to the release's versions.
+release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
 if [ ${#missing_optional[@]} -gt 0 ]; then
   say "installing ${missing_optional[*]}"
   if ! reason=$(install_packages "${missing_optional[@]}"); then
-    say "32-bit Wine could not be installed ($reason): the win32 layers will be skipped"
+    if [ -n "$release" ] && install_packages -t "$release" "${missing_optional[@]}" >/dev/null; then
+      say "32-bit Wine installed from the $release suite alone ($reason)"
+      # To match the i386 libraries apt may have taken away an amd64 package that needs a
+      # newer twin (wine64 among them): it comes back beside them.
+      install_required
+    else
+      say "32-bit Wine could not be installed ($reason): the win32 layers will be skipped"
+    fi
   fi
 fi
 

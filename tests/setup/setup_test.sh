@@ -49,7 +49,7 @@ run_setup "" ""
 fresh() {
   [ "$status" -eq 0 ] && [ "$(calls update)" -eq 1 ] && [ "$(calls install)" -eq 2 ] &&
   grep "^apt-get install" "$STANDIN/log" | head -n 1 | grep -q " cmake .* nsis .* dpkg-dev$" &&
-  grep "^apt-get install" "$STANDIN/log" | tail -n 1 | grep -q "install -y -qq --no-install-recommends wine32:i386$" &&
+  grep "^apt-get install" "$STANDIN/log" | tail -n 1 | grep -q "install -y -qq --no-install-recommends wine32:i386 libgstreamer-plugins-base1.0-0:i386$" &&
   grep -qx i386 "$STANDIN/archs" && [ -f "$STANDIN/apt/sources.list.d/tarvik-src-debian.sources" ] &&
   grep -q '^Types: deb-src$' "$STANDIN/apt/sources.list.d/tarvik-src-debian.sources" &&
   every_package_installed && grep -qxF wine32:i386 "$STANDIN/installed"
@@ -86,7 +86,19 @@ fails_always() {
 }
 check "an i386 index that always fails is named and passed over" fails_always
 
-# 32-bit Wine that cannot be installed: one line, and the setup goes on to succeed.
+# 32-bit Wine refused with the security suite's newer amd64 libraries: installed from the
+# release's own suite, with one line that says so, and wine64, which that install took
+# away, installed again beside it.
+run_setup "" "" STANDIN_UPDATE=fail-i386 STANDIN_REFUSE=wine32:i386 STANDIN_RELEASE_ONLY=1 STANDIN_RELEASE_REMOVES=wine64
+from_release() {
+  [ "$status" -eq 0 ] && every_package_installed && grep -qxF wine32:i386 "$STANDIN/installed" &&
+  grep -q "^apt-get install -y -qq --no-install-recommends -t [a-z]* wine32:i386 libgstreamer" "$STANDIN/log" &&
+  [ "$(grep "^apt-get install" "$STANDIN/log" | tail -n 1)" = "apt-get install -y -qq --no-install-recommends wine64" ] &&
+  grep -qx "setup: 32-bit Wine installed from the $(. /etc/os-release && echo "$VERSION_CODENAME") suite alone (Error, pkgProblemResolver::Resolve generated breaks, this may be caused by held packages.)" <<<"$out"
+}
+check "32-bit Wine that the security suite breaks comes from the release's suite" from_release
+
+# 32-bit Wine that cannot be installed at all: one line, and the setup goes on to succeed.
 run_setup "" "" STANDIN_UPDATE=fail-i386 STANDIN_REFUSE=wine32:i386
 no_wine32() {
   [ "$status" -eq 0 ] && every_package_installed && ! grep -qxF wine32:i386 "$STANDIN/installed" &&
