@@ -11,10 +11,12 @@ set -uo pipefail
 
 required=(cmake ninja-build g++ googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-          wine64 xvfb xauth
+          wine64 xvfb xauth locales
           fonts-wine fonts-liberation imagemagick x11-apps x11-utils xdotool
           fp-utils nsis p7zip-full
           clang libclang-rt-dev)
+# locales: the sources scripts/wine-run generates the -ru runs' locale from where the
+# system lacks it (without it Wine's Unix file names are ASCII).
 # libjpeg: Debian's build for the native tests, and the tools that unpack its source
 # package for the Windows builds (scripts/libjpeg.sh).
 required+=(libjpeg62-turbo-dev dpkg-dev)

@@ -1,5 +1,8 @@
 // The help lookup: HKEY_CURRENT_USER\Software\Halvenor\Corvane\<plug-in name>, value
-// "HelpFile", read-only, looked up afresh on every request.
+// "HelpFile", read-only, looked up afresh on every request. The path goes from the
+// registry to the viewer as UTF-16 (RegQueryValueExW, GetFileAttributesW, HtmlHelpW):
+// Windows' ANSI functions turn what the code page lacks into "?", and a profile folder
+// named in another script would never be found.
 #include "about/UHelpTopics.h"
 
 #include <utility>
@@ -15,11 +18,10 @@ namespace {
 using platform::Os;
 using platform::RegistryValue;
 
-constexpr char kKeyPrefix[] = "Software\\Halvenor\\Corvane\\";
-constexpr char kHelpFileValue[] = "HelpFile";
-constexpr wchar_t kHelpFileValueWide[] = L"HelpFile";
-constexpr char kPageSeparator[] = "::\\";
-constexpr char kTopicPage[] = "index.html#";
+constexpr wchar_t kKeyPrefix[] = L"Software\\Halvenor\\Corvane\\";
+constexpr wchar_t kHelpFileValue[] = L"HelpFile";
+constexpr wchar_t kPageSeparator[] = L"::\\";
+constexpr wchar_t kTopicPage[] = L"index.html#";
 
 // The registry's own error text for a value of the wrong type, with the value's name.
 std::wstring TypeErrorText(const std::wstring& valueName) {
@@ -32,7 +34,7 @@ class TRegistryReader {
 public:
     // Read access is all the lookup needs; a user without write rights to the key is
     // still let in.
-    bool OpenKey(const std::string& path) {
+    bool OpenKey(const std::wstring& path) {
         key_.reset();
         std::uint32_t error = 0;
         key_ = Os().OpenRegistryKey(path, platform::kKeyRead, error);
@@ -42,7 +44,7 @@ public:
     void CloseKey() noexcept { key_.reset(); }
 
     // False when the open key has no value of that name.
-    bool ReadValue(const std::string& name, RegistryValue& value) {
+    bool ReadValue(const std::wstring& name, RegistryValue& value) {
         return key_ && Os().QueryRegistryValue(key_.get(), name, value);
     }
 
@@ -50,24 +52,28 @@ private:
     platform::UniqueRegistryKey key_;
 };
 
-// A text value as stored: literal (an expandable text keeps its %references%), up to its
-// first zero; no bytes read as the empty text. Any other type is the registry's error.
-std::string ValueText(const RegistryValue& value, const std::wstring& name) {
+// A text value as stored (UTF-16LE): literal (an expandable text keeps its %references%),
+// up to its first zero, an odd last byte left out; no bytes read as the empty text. Any
+// other type is the registry's error.
+std::wstring ValueText(const RegistryValue& value, const std::wstring& name) {
     if (value.data.empty()) {
         return {};
     }
     if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) {
         throw TRegistryTypeError(TypeErrorText(name));
     }
-    std::string text(value.data.begin(), value.data.end());
-    const std::size_t zero = text.find('\0');
-    if (zero != std::string::npos) {
-        text.resize(zero);
+    std::wstring text;
+    for (std::size_t at = 0; at + 1 < value.data.size(); at += 2) {
+        const auto unit = static_cast<wchar_t>(value.data[at] | value.data[at + 1] << 8);
+        if (unit == L'\0') {
+            break;
+        }
+        text += unit;
     }
     return text;
 }
 
-bool IsExistingFile(const std::string& path) {
+bool IsExistingFile(const std::wstring& path) {
     if (path.empty()) {
         return false;
     }
@@ -80,22 +86,22 @@ bool IsExistingFile(const std::string& path) {
 
 bool ShowHelpTopic(const std::string& topic) {
     TRegistryReader registry;
-    if (!registry.OpenKey(kKeyPrefix + Os().LoadText(resources::IDS_PLUGIN_NAME))) {
+    if (!registry.OpenKey(kKeyPrefix + Os().LoadWideText(resources::IDS_PLUGIN_NAME))) {
         return false;
     }
     RegistryValue value;
     if (!registry.ReadValue(kHelpFileValue, value)) {
         return false;
     }
-    const std::string helpFile = ValueText(value, kHelpFileValueWide);
+    const std::wstring helpFile = ValueText(value, kHelpFileValue);
     registry.CloseKey();
     if (!IsExistingFile(helpFile)) {
         return false;
     }
-    return OpenHtmlHelpTopic(helpFile, kTopicPage + topic);
+    return OpenHtmlHelpTopic(helpFile, kTopicPage + Os().AnsiToWide(topic));
 }
 
-bool OpenHtmlHelpTopic(const std::string& helpFile, const std::string& topicUrl) {
+bool OpenHtmlHelpTopic(const std::wstring& helpFile, const std::wstring& topicUrl) {
     platform::Platform& os = Os();
     return os.HtmlHelp(os.ActiveWindow(), helpFile + kPageSeparator + topicUrl,
                        platform::kHhDisplayTopic, 0) != nullptr;

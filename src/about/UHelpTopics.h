@@ -26,7 +26,7 @@ bool ShowHelpTopic(const std::string& topic);
 
 // Opens the viewer on the help file, "::\" and the topic address, with the window active
 // for this thread as caller; true when the viewer returned a window.
-bool OpenHtmlHelpTopic(const std::string& helpFile, const std::string& topicUrl);
+bool OpenHtmlHelpTopic(const std::wstring& helpFile, const std::wstring& topicUrl);
 
 // What every dialog does for help: ShowHelpTopic, and when that answers false the
 // missing-help message of the string table through the host. Throws

@@ -34,7 +34,8 @@ constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_A
 constexpr std::uint32_t kFileAttributeDirectory = 0x10;        // FILE_ATTRIBUTE_DIRECTORY
 constexpr std::uint32_t kKeyRead = 0x20019;                    // KEY_READ
 constexpr std::uint32_t kKeyAllAccess = 0xF003F;               // KEY_ALL_ACCESS
-constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4;
+constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4,
+                        kRegMultiSz = 7;
 constexpr unsigned kHhDisplayTopic = 0;  // HH_DISPLAY_TOPIC
 constexpr unsigned kHhCloseAll = 0x12;   // HH_CLOSE_ALL
 
@@ -207,25 +208,29 @@ public:
     }
 
     // --- Registry ------------------------------------------------------------------------
-    // RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, access): the library reads the current
+    // Paths, value names, text values and file names are UTF-16 here: the installer writes
+    // the help file's path as a Unicode value, and the ANSI functions would turn every
+    // character outside the ANSI code page into "?".
+    // RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, access): the library reads the current
     // user's settings only. Never creates a key. Empty with the system's error code in
     // `error` when the key cannot be opened with that access.
-    virtual UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
+    virtual UniqueRegistryKey OpenRegistryKey(const std::wstring& path, std::uint32_t access,
                                               std::uint32_t& error) = 0;
     // RegCloseKey: what a UniqueRegistryKey calls when it goes.
     virtual void CloseRegistryKey(RegistryKey key) = 0;
-    // RegQueryValueExA of a named value: false when the key has no such value.
-    virtual bool QueryRegistryValue(RegistryKey key, const std::string& name,
+    // RegQueryValueExW of a named value: false when the key has no such value. A text
+    // value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) comes as UTF-16LE bytes, as stored.
+    virtual bool QueryRegistryValue(RegistryKey key, const std::wstring& name,
                                     RegistryValue& value) = 0;
 
     // --- Files ---------------------------------------------------------------------------
-    virtual std::uint32_t FileAttributes(const std::string& path) = 0;  // GetFileAttributesA
+    virtual std::uint32_t FileAttributes(const std::wstring& path) = 0;  // GetFileAttributesW
 
     // --- HTML Help -------------------------------------------------------------------------
-    // HtmlHelpA of the system folder's hhctrl.ocx, loaded when help is first asked for.
-    // The viewer's window, or null when it opened nothing or hhctrl.ocx (or its HtmlHelpA)
+    // HtmlHelpW of the system folder's hhctrl.ocx, loaded when help is first asked for.
+    // The viewer's window, or null when it opened nothing or hhctrl.ocx (or its HtmlHelpW)
     // is missing.
-    virtual WindowHandle HtmlHelp(WindowHandle caller, const std::string& file,
+    virtual WindowHandle HtmlHelp(WindowHandle caller, const std::wstring& file,
                                   unsigned command, std::uintptr_t data) = 0;
 
     // --- Choosers --------------------------------------------------------------------------

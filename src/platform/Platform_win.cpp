@@ -140,7 +140,7 @@ private:
     bool initialised_;
 };
 
-using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
 
 // A library Windows ships, loaded from the system folder by its full path: by its bare
 // name the loader would look in the host program's folder first, and a copy planted there
@@ -359,10 +359,10 @@ public:
         return std::wstring(resource, static_cast<std::size_t>(length));
     }
 
-    UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
+    UniqueRegistryKey OpenRegistryKey(const std::wstring& path, std::uint32_t access,
                                       std::uint32_t& error) override {
         HKEY key = nullptr;
-        const LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, access, &key);
+        const LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, access, &key);
         error = static_cast<std::uint32_t>(result);
         return result == ERROR_SUCCESS ? UniqueRegistryKey(*this, key) : UniqueRegistryKey();
     }
@@ -373,11 +373,11 @@ public:
         }
     }
 
-    bool QueryRegistryValue(RegistryKey key, const std::string& name,
+    bool QueryRegistryValue(RegistryKey key, const std::wstring& name,
                             RegistryValue& value) override {
         DWORD type = 0;
         DWORD size = 0;
-        const LONG sized = RegQueryValueExA(static_cast<HKEY>(key), name.c_str(), nullptr,
+        const LONG sized = RegQueryValueExW(static_cast<HKEY>(key), name.c_str(), nullptr,
                                             &type, nullptr, &size);
         if (sized == ERROR_FILE_NOT_FOUND) {
             return false;
@@ -388,25 +388,25 @@ public:
             return true;  // there, but its size cannot be had: no bytes
         }
         value.data.resize(size);
-        const LONG read = RegQueryValueExA(static_cast<HKEY>(key), name.c_str(), nullptr,
+        const LONG read = RegQueryValueExW(static_cast<HKEY>(key), name.c_str(), nullptr,
                                            &type, value.data.data(), &size);
         value.type = type;
         value.data.resize(read == ERROR_SUCCESS ? size : 0);
         return true;
     }
 
-    std::uint32_t FileAttributes(const std::string& path) override {
-        return GetFileAttributesA(path.c_str());
+    std::uint32_t FileAttributes(const std::wstring& path) override {
+        return GetFileAttributesW(path.c_str());
     }
 
-    WindowHandle HtmlHelp(WindowHandle caller, const std::string& file, unsigned command,
+    WindowHandle HtmlHelp(WindowHandle caller, const std::wstring& file, unsigned command,
                           std::uintptr_t data) override {
         if (!htmlHelpLooked_) {
             // Looked up once; the viewer's library stays loaded for the viewer's windows.
             htmlHelpLooked_ = true;
             if (HMODULE library = LoadSystemLibrary(L"hhctrl.ocx")) {
                 htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(
-                    reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")));
+                    reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpW")));
             }
         }
         if (htmlHelp_ == nullptr) {

@@ -49,7 +49,7 @@ public:
     std::string UniquePrefix() override { return "TarvikConformance."; }
     LoadedLibrary HelpLibraryBesidePlantedCopy() override {
         fake_.AddFile("C:\\Program Files\\Lumora\\hhctrl.ocx");
-        fake_.HtmlHelp(nullptr, std::string(), platform::kHhCloseAll, 0);
+        fake_.HtmlHelp(nullptr, std::wstring(), platform::kHhCloseAll, 0);
         return {fake_.HelpLibraryLoaded(), "C:\\Windows\\system32\\hhctrl.ocx"};
     }
     void OnOtherThread(const std::function<void()>& work) override {

@@ -47,8 +47,10 @@ using platform::WindowHandle;
 using ui::HeadlessDialog;
 
 const char kHelpKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
-const char kHelpFile[] = "C:\\Help\\Tarvik.chm";
-const char kHelpFolder[] = "C:\\Help";
+const wchar_t kHelpFile[] = L"C:\\Help\\Tarvik.chm";
+const wchar_t kHelpFolder[] = L"C:\\Help";
+// In a folder named in a script neither code page has.
+const wchar_t kGreekHelpFile[] = L"C:\\Users\\\x0392\x03BF\x03AE\x03B8\x03B5\x03B9\x03B1\\Tarvik.chm";
 const char kMissingHelp[] = "Missing help file: maybe you need a plugin reinstallation?";
 const char kNeedsVersion5[] = "Sorry, this feature need Lumora version 5 or later";
 using ui::kVkEscape;
@@ -87,6 +89,29 @@ const char* const kLineBreaks[] = {"\r", "\r\n", "\n", "\r\r", " \r "};
 
 std::string UpToZero(const std::string& text) {
     return text.substr(0, text.find('\0'));
+}
+
+// A registry text as RegQueryValueExW gives it (UTF-16LE) and the text it holds: up to
+// its first zero, an odd last byte left out.
+std::vector<unsigned char> Utf16Bytes(const std::wstring& text) {
+    std::vector<unsigned char> bytes;
+    for (const wchar_t c : text) {
+        bytes.push_back(static_cast<unsigned char>(c & 0xFF));
+        bytes.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+std::wstring Utf16UpToZero(const std::vector<unsigned char>& bytes) {
+    std::wstring text;
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        const auto unit = static_cast<wchar_t>(bytes[at] | bytes[at + 1] << 8);
+        if (unit == L'\0') {
+            break;
+        }
+        text += unit;
+    }
+    return text;
 }
 
 std::string Escaped(const std::string& text) {
@@ -141,7 +166,7 @@ public:
     enum class HelpKey { Absent, WithoutValue, WithValue };
     struct HelpCall {
         WindowHandle caller;
-        std::string file;
+        std::wstring file;
         unsigned command;
         std::uintptr_t data;
     };
@@ -168,7 +193,7 @@ public:
         freed.push_back(block);
         return os.GlobalFree(block);
     }
-    platform::UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
+    platform::UniqueRegistryKey OpenRegistryKey(const std::wstring& path, std::uint32_t access,
                                                 std::uint32_t& error) override {
         if (helpKey == HelpKey::Absent) {
             error = 2;  // ERROR_FILE_NOT_FOUND
@@ -178,7 +203,7 @@ public:
     }
     // The fake holds the value under the key and checks the handle and the name; what it
     // holds is the input's.
-    bool QueryRegistryValue(platform::RegistryKey key, const std::string& name,
+    bool QueryRegistryValue(platform::RegistryKey key, const std::wstring& name,
                             platform::RegistryValue& value) override {
         if (!os.QueryRegistryValue(key, name, value) || helpKey != HelpKey::WithValue) {
             return false;
@@ -188,7 +213,7 @@ public:
     }
     // The viewer's calls are answered here, so that the fake's record of them does not
     // grow from input to input.
-    WindowHandle HtmlHelp(WindowHandle caller, const std::string& file, unsigned command,
+    WindowHandle HtmlHelp(WindowHandle caller, const std::wstring& file, unsigned command,
                           std::uintptr_t data) override {
         helpCalls.push_back({caller, file, command, data});
         return viewerOpens ? reinterpret_cast<WindowHandle>(std::uintptr_t{0x4848}) : nullptr;
@@ -335,7 +360,7 @@ private:
     bool interface_ = true;
     WindowHandle active_ = nullptr;
     HelpOutcome help_ = HelpOutcome::Missing;
-    std::string helpFile_;
+    std::wstring helpFile_;
     std::vector<std::uint8_t> picture_;
     platform::RegistryValue helpValue_;
 
@@ -420,19 +445,19 @@ void Session::StageHelp() {
     // Which help file the registry names, and what the viewer does with it.
     std::vector<unsigned char> data;
     std::uint32_t type = platform::kRegSz;
-    auto text = [&](const std::string& value) {
-        data.assign(value.begin(), value.end());
-        data.push_back(0);
+    auto text = [&](const std::wstring& value) {
+        data = Utf16Bytes(value + L'\0');
     };
     os_.helpKey = DialogPlatform::HelpKey::WithValue;
     os_.viewerOpens = input_.ConsumeBool();
-    switch (input_.ConsumeIntegralInRange(0, 9)) {
+    switch (input_.ConsumeIntegralInRange(0, 10)) {
         case 0: os_.helpKey = DialogPlatform::HelpKey::Absent; break;
         case 1: os_.helpKey = DialogPlatform::HelpKey::WithoutValue; break;
         case 2: case 3: text(kHelpFile); break;
-        case 4: text("c:\\help\\TARVIK.CHM"); type = platform::kRegExpandSz; break;
+        case 4: text(L"c:\\help\\TARVIK.CHM"); type = platform::kRegExpandSz; break;
         case 5: text(kHelpFolder); break;
-        case 6: text("C:\\Missing\\Tarvik.chm"); break;
+        case 6: text(L"C:\\Missing\\Tarvik.chm"); break;
+        case 9: text(kGreekHelpFile); break;
         case 7: data = {1, 0, 0, 0}; type = platform::kRegDword; break;
         case 8: type = platform::kRegBinary; break;  // no bytes: read as an empty text
         default: {
@@ -453,7 +478,7 @@ void Session::StageHelp() {
         help_ = HelpOutcome::TypeError;
         return;
     }
-    helpFile_ = UpToZero(std::string(data.begin(), data.end()));
+    helpFile_ = Utf16UpToZero(data);
     const std::uint32_t attributes = helpFile_.empty() ? platform::kInvalidFileAttributes
                                                        : fake_.FileAttributes(helpFile_);
     if (attributes != platform::kInvalidFileAttributes &&
@@ -806,7 +831,8 @@ void Session::ExpectHelp(const std::string& topic) {
         return;
     }
     if (help_ == HelpOutcome::Opens || help_ == HelpOutcome::ViewerFails) {
-        expectedHelp_.push_back({active_, helpFile_ + "::\\index.html#" + topic, platform::kHhDisplayTopic, 0});
+        expectedHelp_.push_back({active_, helpFile_ + L"::\\index.html#" + std::wstring(topic.begin(), topic.end()),
+                                 platform::kHhDisplayTopic, 0});
     }
     if (help_ != HelpOutcome::Opens) {
         ExpectMessage(kMissingHelp);
@@ -850,7 +876,7 @@ void Session::CheckStep(HeadlessDialog& dialog) {
         const auto& expected = expectedHelp_[helpChecked_];
         Require(call.caller == expected.caller && call.file == expected.file &&
                     call.command == expected.command && call.data == expected.data,
-                [&] { return "the help viewer was not asked for the dialog's topic: " + call.file; });
+                [&] { return "the help viewer was not asked for the dialog's topic: " + os_.WideToAnsi(call.file); });
     }
     Require(os_.shellCalls.size() == expectedShell_.size(), "a link opened something else or nothing");
     for (std::size_t i = 0; i < expectedShell_.size(); ++i) {
@@ -952,6 +978,7 @@ struct World {
         fake.SetRegistryText(platform::RegistryRoot::CurrentUser, kHelpKey, "HelpFile", kHelpFile);
         fake.AddFile(kHelpFile);
         fake.AddFolder(kHelpFolder);
+        fake.AddFile(kGreekHelpFile);
         std::ifstream file(TARVIK_ART_DIR "/About.jpg", std::ios::binary);
         picture.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
         Require(!picture.empty(), "the About box's picture is not at " TARVIK_ART_DIR);

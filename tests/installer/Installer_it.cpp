@@ -219,7 +219,7 @@ F1Outcome PressF1InTheChangeEditor(tarvik::host::Host& host, HWND hostWindow) {
     outcome.dialogSeen = seenDialog;
     outcome.viewerSeen = seenViewer;
     outcome.messages = host.Messages;
-    tarvik::platform::Os().HtmlHelp(nullptr, std::string(), tarvik::platform::kHhCloseAll, 0);
+    tarvik::platform::Os().HtmlHelp(nullptr, std::wstring(), tarvik::platform::kHhCloseAll, 0);
     PumpFor(300);
     return outcome;
 }
@@ -320,7 +320,7 @@ TEST(Installer, InstallsUpgradesMovesAndUninstallsForTheRunningUser) {
     EXPECT_TRUE(tarvik::about::ShowHelpTopic("TarvikChange"));
     PumpFor(300);
     EXPECT_NE(FindWindowA("HH Parent", nullptr), nullptr);
-    tarvik::platform::Os().HtmlHelp(nullptr, std::string(), tarvik::platform::kHhCloseAll, 0);
+    tarvik::platform::Os().HtmlHelp(nullptr, std::wstring(), tarvik::platform::kHhCloseAll, 0);
     PumpFor(300);
     EXPECT_EQ(FindWindowA("HH Parent", nullptr), nullptr);
 

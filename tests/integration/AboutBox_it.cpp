@@ -18,7 +18,7 @@ namespace tarvik::integration {
 namespace {
 
 const wchar_t kCaption[] = L"О плагине Tarvik";
-const char kHelpKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
+const wchar_t kHelpKey[] = L"Software\\Halvenor\\Corvane\\Tarvik";
 
 // A visible, active top-level window of the test's thread: the host's window; and a
 // second top-level window of the thread, the host's tool palette.
@@ -53,20 +53,21 @@ private:
     HWND palette_ = nullptr;
 };
 
-// Without a registered help file for the test, put back afterwards.
+// Without a registered help file for the test, put back afterwards as it was (a Unicode
+// value, whatever script its path is in).
 class NoHelpFile {
 public:
     NoHelpFile() {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kHelpKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            char value[MAX_PATH * 2] = {};
-            DWORD size = sizeof(value) - 1;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kHelpKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            wchar_t value[MAX_PATH * 2] = {};
+            DWORD size = sizeof(value) - sizeof(wchar_t);
             DWORD type = 0;
-            if (RegQueryValueExA(key, "HelpFile", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
+            if (RegQueryValueExW(key, L"HelpFile", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
                 ERROR_SUCCESS) {
                 saved_ = value;
                 had_ = true;
-                RegDeleteValueA(key, "HelpFile");
+                RegDeleteValueW(key, L"HelpFile");
             }
             RegCloseKey(key);
         }
@@ -74,17 +75,17 @@ public:
     ~NoHelpFile() {
         if (had_) {
             HKEY key = nullptr;
-            if (RegCreateKeyExA(HKEY_CURRENT_USER, kHelpKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, kHelpKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                                 nullptr) == ERROR_SUCCESS) {
-                RegSetValueExA(key, "HelpFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_.c_str()),
-                               static_cast<DWORD>(saved_.size() + 1));
+                RegSetValueExW(key, L"HelpFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_.c_str()),
+                               static_cast<DWORD>((saved_.size() + 1) * sizeof(wchar_t)));
                 RegCloseKey(key);
             }
         }
     }
 
 private:
-    std::string saved_;
+    std::wstring saved_;
     bool had_ = false;
 };
 

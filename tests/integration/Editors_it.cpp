@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "IntegrationSupport.h"
+#include "support/Polling.h"
 #include "support/ThreadWindows.h"
 
 namespace tarvik::integration {
@@ -118,15 +119,7 @@ void Key(DWORD thread, UINT key) {
     PostMessageW(focus, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
 }
 
-bool WaitFor(const std::function<bool()>& done, int milliseconds = 3000) {
-    for (int waited = 0; waited < milliseconds; waited += 10) {
-        if (done()) {
-            return true;
-        }
-        Sleep(10);
-    }
-    return done();
-}
+using testing_support::WaitFor;
 
 // The dialog: a visible top-level window of the host's thread other than its own.
 HWND FindDialog(DWORD thread, HWND host) {

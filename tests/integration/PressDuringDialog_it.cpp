@@ -25,6 +25,7 @@
 #include "HostDesktop.h"
 #include "IntegrationSupport.h"
 #include "support/Combinations.h"
+#include "support/Polling.h"
 #include "support/ThreadWindows.h"
 
 namespace tarvik::integration {
@@ -41,12 +42,9 @@ using testing_support::AtomName;
 using testing_support::IsFree;
 using testing_support::MessageOnlyWindowsOfThisThread;
 
-bool WaitFor(const std::function<bool()>& done, int milliseconds = 5000) {
-    for (int waited = 0; waited < milliseconds && !done(); waited += 5) {
-        Sleep(5);
-    }
-    return done();
-}
+using testing_support::WaitFor;
+// A dialog that a second thread drives takes longer to come and go than one step of it.
+constexpr int kDialogPatience = 5000;
 
 using testing_support::ClassOf;
 using testing_support::FocusOf;
@@ -207,14 +205,14 @@ protected:
                            GetWindow(window, GW_OWNER) == owner && ClassOf(window) != L"#32770";
                 });
                 return found != nullptr && IsChild(found, FocusOf(thread));
-            });
+            }, kDialogPatience);
             dialog = found;
             if (found != nullptr) {
                 SetForegroundWindow(found);
                 WaitFor([&] { return GetForegroundWindow() == found; }, 1000);
                 author(found);
             }
-            closedInTime = WaitFor([&] { return returned.load(); });
+            closedInTime = WaitFor([&] { return returned.load(); }, kDialogPatience);
             if (!closedInTime && found != nullptr) {
                 PostMessageW(found, WM_CLOSE, 0, 0);
             }
@@ -237,7 +235,7 @@ protected:
     // Presses the combination from the author's thread and waits until the subroutine ran
     // `total` times in all.
     bool PressAndWait(unsigned key, int total) {
-        return presser.Press(key) && WaitFor([&] { return runCount >= total; });
+        return presser.Press(key) && WaitFor([&] { return runCount >= total; }, kDialogPatience);
     }
 
     // The events of each press, in order: the list, both variables set, the list again,
@@ -330,7 +328,7 @@ TEST_F(PressDuringDialogIt, EachDialogRunsTheSubroutineInsideItsCallAndStaysUsab
                 typed = WaitFor([&] {
                     typedText = TextOf(focus);
                     return typedText != was && typedText.find(L'z') != std::wstring::npos;
-                });
+                }, kDialogPatience);
                 const std::vector<HWND> fields = FieldsOf(box);
                 SendMessageTimeoutW(fields.back(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Last \"q\""),
                                     SMTO_BLOCK, 2000, nullptr);

@@ -235,10 +235,10 @@ TEST_F(AboutBoxTest, TheCreditsMemoOpensThirdpartyOrSaysHelpIsMissingThenGivesTh
     });
     EXPECT_EQ(focus, kAboutOk);
     EXPECT_TRUE(plugin->Messages.empty());
-    std::vector<std::string> files;
+    std::vector<std::wstring> files;
     for (const auto& call : fake.HtmlHelpCalls()) files.push_back(call.file);
-    const std::string base = "C:\\Help\\Tarvik.chm::\\index.html#";
-    EXPECT_EQ(files, (std::vector<std::string>{base + "thirdparty", base + "about", base + "about", base + "about"}));
+    const std::wstring base = L"C:\\Help\\Tarvik.chm::\\index.html#";
+    EXPECT_EQ(files, (std::vector<std::wstring>{base + L"thirdparty", base + L"about", base + L"about", base + L"about"}));
 }
 
 TEST_F(AboutBoxTest, TheLinksOpenTheWebSiteAndAMailtoAddressShownNormally) {

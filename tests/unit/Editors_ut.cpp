@@ -403,7 +403,7 @@ TEST_F(EditorsTest, HelpWithAHelpFileOpensTheCommandsTopic) {
     });
     ASSERT_EQ(fake.HtmlHelpCalls().size(), 2u);
     for (const auto& call : fake.HtmlHelpCalls()) {
-        EXPECT_EQ(call.file, "C:\\Help\\Tarvik.chm::\\index.html#TarvikChange");
+        EXPECT_EQ(call.file, L"C:\\Help\\Tarvik.chm::\\index.html#TarvikChange");
         EXPECT_EQ(call.command, platform::kHhDisplayTopic);
     }
     EXPECT_TRUE(plugin->Messages.empty());

@@ -71,17 +71,17 @@ public:
     std::wstring AnsiToWide(const std::string& text) override { return os.AnsiToWide(text); }
     std::string WideToAnsi(const std::wstring& text) override { return os.WideToAnsi(text); }
     std::wstring LoadWideText(unsigned id) override { return os.LoadWideText(id); }
-    platform::UniqueRegistryKey OpenRegistryKey(const std::string& path, std::uint32_t access,
+    platform::UniqueRegistryKey OpenRegistryKey(const std::wstring& path, std::uint32_t access,
                                                 std::uint32_t& error) override {
         return os.OpenRegistryKey(path, access, error);
     }
     void CloseRegistryKey(platform::RegistryKey key) override { os.CloseRegistryKey(key); }
-    bool QueryRegistryValue(platform::RegistryKey key, const std::string& name,
+    bool QueryRegistryValue(platform::RegistryKey key, const std::wstring& name,
                             platform::RegistryValue& value) override {
         return os.QueryRegistryValue(key, name, value);
     }
-    std::uint32_t FileAttributes(const std::string& path) override { return os.FileAttributes(path); }
-    WindowHandle HtmlHelp(WindowHandle caller, const std::string& file, unsigned command,
+    std::uint32_t FileAttributes(const std::wstring& path) override { return os.FileAttributes(path); }
+    WindowHandle HtmlHelp(WindowHandle caller, const std::wstring& file, unsigned command,
                           std::uintptr_t data) override {
         return os.HtmlHelp(caller, file, command, data);
     }

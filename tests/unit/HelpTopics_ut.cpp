@@ -15,6 +15,7 @@ using platform::RegistryRoot;
 
 constexpr char kKey[] = "Software\\Halvenor\\Corvane\\Tarvik";
 constexpr char kHelpFile[] = "C:\\Program Files\\Lumora\\Plugins\\Tarvik.chm";
+const std::wstring kHelpFileW = L"C:\\Program Files\\Lumora\\Plugins\\Tarvik.chm";
 const auto kHostWindow = reinterpret_cast<platform::WindowHandle>(std::uintptr_t{0x10A0});
 
 class HelpTopicsTest : public ::testing::Test {
@@ -33,8 +34,8 @@ protected:
         fake.SetRegistryText(root, kKey, "HelpFile", path, type);
     }
     // The files the viewer was asked to open, in order.
-    std::vector<std::string> ViewerRequests() const {
-        std::vector<std::string> files;
+    std::vector<std::wstring> ViewerRequests() const {
+        std::vector<std::wstring> files;
         for (const auto& call : fake.HtmlHelpCalls()) {
             files.push_back(call.file);
         }
@@ -52,7 +53,7 @@ TEST_F(HelpTopicsTest, ARegisteredHelpFileOpensTheViewerOnTheTopicsAnchor) {
 
     ASSERT_EQ(fake.HtmlHelpCalls().size(), 1u);
     const auto& call = fake.HtmlHelpCalls().front();
-    EXPECT_EQ(call.file, std::string(kHelpFile) + "::\\index.html#TarvikChange");
+    EXPECT_EQ(call.file, kHelpFileW + L"::\\index.html#TarvikChange");
     EXPECT_EQ(call.caller, kHostWindow);
     EXPECT_EQ(call.command, platform::kHhDisplayTopic);
     EXPECT_EQ(call.data, 0u);
@@ -70,10 +71,10 @@ TEST_F(HelpTopicsTest, TheTopicIsTakenAsGivenAndTheLocationIsReadOnEveryRequest)
     RegisterHelpFile("D:\\Help\\Tarvik.chm", platform::kRegExpandSz);
     EXPECT_TRUE(ShowHelpTopic("about"));
 
-    EXPECT_EQ(ViewerRequests(), (std::vector<std::string>{
-                                    std::string(kHelpFile) + "::\\index.html#tvOnKeyPress",
-                                    std::string(kHelpFile) + "::\\index.html#a b#\"c\"",
-                                    "D:\\Help\\Tarvik.chm::\\index.html#about"}));
+    EXPECT_EQ(ViewerRequests(), (std::vector<std::wstring>{
+                                    kHelpFileW + L"::\\index.html#tvOnKeyPress",
+                                    kHelpFileW + L"::\\index.html#a b#\"c\"",
+                                    L"D:\\Help\\Tarvik.chm::\\index.html#about"}));
 }
 
 TEST_F(HelpTopicsTest, NoKeyNoValueOrAnEmptyValueMeansNoHelpAndNothingIsCreated) {
@@ -125,10 +126,10 @@ TEST_F(HelpTopicsTest, TheValueEndsAtItsFirstZeroAndIsNotExpanded) {
     fake.AddFile("%TARVIK_HELP%\\Tarvik.chm");
     EXPECT_TRUE(ShowHelpTopic("about"));
 
-    EXPECT_EQ(ViewerRequests(), (std::vector<std::string>{
-                                    std::string(kHelpFile) + "::\\index.html#about",
-                                    std::string(kHelpFile) + "::\\index.html#about",
-                                    "%TARVIK_HELP%\\Tarvik.chm::\\index.html#about"}));
+    EXPECT_EQ(ViewerRequests(), (std::vector<std::wstring>{
+                                    kHelpFileW + L"::\\index.html#about",
+                                    kHelpFileW + L"::\\index.html#about",
+                                    L"%TARVIK_HELP%\\Tarvik.chm::\\index.html#about"}));
 }
 
 TEST_F(HelpTopicsTest, AValueOfAnotherTypeThrowsTheRegistrysTypeError) {
@@ -175,15 +176,54 @@ TEST_F(HelpTopicsTest, AViewerThatOpensNothingOrIsMissingMeansNoHelp) {
     EXPECT_EQ(fake.HelpViewersOpen(), 0u);
 }
 
+// The installer writes the path as a Unicode value; a profile folder named in a script the
+// ANSI code page lacks must still be read, tested and opened whole.
+TEST_F(HelpTopicsTest, APathInAnyScriptIsFoundAndOpenedWhateverTheCodePage) {
+    struct Case {
+        unsigned codePage;
+        const wchar_t* folder;
+        bool inCodePage;  // whether an ANSI conversion keeps every letter
+    };
+    const Case cases[] = {
+        {1252, L"C:\\Users\\Βοήθεια", false},
+        {1252, L"C:\\Users\\Справка", false},
+        {1252, L"C:\\Users\\帮助", false},
+        {1252, L"C:\\Users\\Aide-été", true},
+        {1251, L"C:\\Users\\Βοήθεια", false},
+        {1251, L"C:\\Users\\Справка", true},
+    };
+    for (const Case& c : cases) {
+        FakePlatform machine;
+        platform::SetOs(&machine);
+        machine.SetAnsiCodePage(c.codePage);
+        const std::wstring helpFile = std::wstring(c.folder) + L"\\Tarvik.chm";
+        machine.AddFolder(c.folder);
+        machine.AddFile(helpFile);
+        machine.SetRegistryText(RegistryRoot::CurrentUser, kKey, "HelpFile", helpFile);
+
+        EXPECT_TRUE(ShowHelpTopic("about")) << c.codePage << " " << machine.WideToAnsi(c.folder);
+        ASSERT_EQ(machine.HtmlHelpCalls().size(), 1u);
+        EXPECT_EQ(machine.HtmlHelpCalls()[0].file, helpFile + L"::\\index.html#about");
+        EXPECT_EQ(machine.OpenRegistryKeys(), 0u);
+        // Through the code page and back, the same path names the file only when the code
+        // page has all of its letters: the ANSI functions would have said "missing".
+        const std::wstring roundTrip = machine.AnsiToWide(machine.WideToAnsi(helpFile));
+        EXPECT_EQ(machine.FileAttributes(roundTrip) != platform::kInvalidFileAttributes,
+                  c.inCodePage)
+            << c.codePage;
+    }
+    platform::SetOs(&fake);
+}
+
 TEST_F(HelpTopicsTest, OpenHtmlHelpTopicJoinsPathSeparatorAndAddressExactly) {
     fake.AddFile("C:\\a.chm");
-    EXPECT_TRUE(OpenHtmlHelpTopic("C:\\a.chm", "index.html#thirdparty"));
-    EXPECT_FALSE(OpenHtmlHelpTopic("C:\\missing.chm", "index.html#about"));
+    EXPECT_TRUE(OpenHtmlHelpTopic(L"C:\\a.chm", L"index.html#thirdparty"));
+    EXPECT_FALSE(OpenHtmlHelpTopic(L"C:\\missing.chm", L"index.html#about"));
     fake.SetActiveWindow(nullptr);
-    EXPECT_TRUE(OpenHtmlHelpTopic("C:\\a.chm", ""));
-    ASSERT_EQ(ViewerRequests(), (std::vector<std::string>{"C:\\a.chm::\\index.html#thirdparty",
-                                                          "C:\\missing.chm::\\index.html#about",
-                                                          "C:\\a.chm::\\"}));
+    EXPECT_TRUE(OpenHtmlHelpTopic(L"C:\\a.chm", L""));
+    ASSERT_EQ(ViewerRequests(), (std::vector<std::wstring>{L"C:\\a.chm::\\index.html#thirdparty",
+                                                           L"C:\\missing.chm::\\index.html#about",
+                                                           L"C:\\a.chm::\\"}));
     EXPECT_EQ(fake.HtmlHelpCalls()[2].caller, nullptr);
 }
 

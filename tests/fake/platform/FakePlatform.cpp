@@ -851,6 +851,10 @@ unsigned FakePlatform::AnsiCodePage() {
 // --- Texts of the dialogs -----------------------------------------------------------------------
 
 std::wstring FakePlatform::AnsiToWide(const std::string& text) {
+    return Widened(text);
+}
+
+std::wstring FakePlatform::Widened(const std::string& text) const {
     std::wstring wide;
     for (char c : text) {
         wide += static_cast<wchar_t>(Decode(state_->codePage, static_cast<unsigned char>(c)));

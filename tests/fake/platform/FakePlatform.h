@@ -76,13 +76,14 @@ public:
     std::string WideToAnsi(const std::wstring& text) override;
     std::wstring LoadWideText(unsigned id) override;
     std::vector<std::uint8_t> LoadRawResource(const std::string& name) override;
-    UniqueRegistryKey OpenRegistryKey(const std::string& path,
+    UniqueRegistryKey OpenRegistryKey(const std::wstring& path,
                                       std::uint32_t access, std::uint32_t& error) override;
     void CloseRegistryKey(RegistryKey key) override;
-    bool QueryRegistryValue(RegistryKey key, const std::string& name,
+    bool QueryRegistryValue(RegistryKey key, const std::wstring& name,
                             RegistryValue& value) override;
-    std::uint32_t FileAttributes(const std::string& path) override;
-    WindowHandle HtmlHelp(WindowHandle caller, const std::string& file, unsigned command,
+    // A path holding "?" or "*" (past a "\\?\" prefix) names nothing: error 123.
+    std::uint32_t FileAttributes(const std::wstring& path) override;
+    WindowHandle HtmlHelp(WindowHandle caller, const std::wstring& file, unsigned command,
                           std::uintptr_t data) override;
     bool ChooseFiles(WindowHandle owner, bool save, FileChoice& choice) override;
     bool BrowseForFolder(WindowHandle owner, const std::wstring& caption,
@@ -158,7 +159,7 @@ public:
     // --- The dialogs' services: registry, files, help viewer, choosers -----------------------
     struct HtmlHelpCall {
         WindowHandle caller;
-        std::string file;
+        std::wstring file;
         unsigned command;
         std::uintptr_t data;
     };
@@ -170,22 +171,34 @@ public:
         WindowHandle owner;
         std::wstring caption;
     };
+    // Names and text values are kept as Windows keeps them, in UTF-16: what is staged
+    // through an ANSI text is converted with the code page of the moment, as
+    // RegSetValueExA does, and the library reads it back as RegQueryValueExW gives it.
     // A key and its parents come to exist (paths are case-insensitive, "\\" separated).
     // A key that is not writable refuses every access beyond KEY_READ with error 5, as
     // Windows does for a user without write rights to it.
     void SetRegistryKey(RegistryRoot root, const std::string& path, bool writable = true);
-    // A value of any type with these bytes; its key is made as by SetRegistryKey.
+    // A value of any type with these bytes, as RegSetValueExA stores it: the ANSI bytes of
+    // a text type (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) become UTF-16, one character each,
+    // any other type's are kept. Its key is made as by SetRegistryKey.
     void SetRegistryValue(RegistryRoot root, const std::string& path, const std::string& name,
                           std::uint32_t type, const std::vector<unsigned char>& data);
     // A text value, stored with its terminating zero as RegSetValueExA stores it.
     void SetRegistryText(RegistryRoot root, const std::string& path, const std::string& name,
                          const std::string& text, std::uint32_t type = kRegSz);
+    // A Unicode text value with its terminating zero, as RegSetValueExW stores it (and the
+    // installer writes the help file's path).
+    void SetRegistryText(RegistryRoot root, const std::string& path, const std::string& name,
+                         const std::wstring& text, std::uint32_t type = kRegSz);
     bool RegistryKeyExists(RegistryRoot root, const std::string& path) const;
     std::size_t OpenRegistryKeys() const;  // opened and not yet closed
-    // Files and folders that exist (paths case-insensitive); anything else does not.
+    // Files and folders that exist (paths case-insensitive); anything else does not. An
+    // ANSI path is converted with the code page of the moment.
     void AddFile(const std::string& path);
+    void AddFile(const std::wstring& path);
     void AddFolder(const std::string& path);
-    // hhctrl.ocx, or HtmlHelpA in it, is missing on this system.
+    void AddFolder(const std::wstring& path);
+    // hhctrl.ocx, or HtmlHelpW in it, is missing on this system.
     void SetHtmlHelpMissing(bool missing);
     // The viewer opens nothing even for an existing file, as for a damaged help file.
     void SetHelpFilesDamaged(bool damaged);
@@ -205,6 +218,8 @@ public:
     const std::vector<FolderBrowserCall>& FolderBrowserCalls() const;
 
 private:
+    std::wstring Widened(const std::string& text) const;  // AnsiToWide
+
     struct State;
     std::unique_ptr<State> state_;
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> rawResources_;

@@ -2,7 +2,6 @@
 // key paths, access refused to keys a user may not write), file attributes, the HTML
 // Help viewer of hhctrl.ocx, and the common file and folder choosers, which tests answer.
 #include <algorithm>
-#include <cctype>
 #include <deque>
 #include <map>
 #include <set>
@@ -13,15 +12,29 @@ namespace tarvik::platform {
 namespace {
 
 // Registry paths and file names compare without regard to ASCII letter case.
-std::string Folded(const std::string& text) {
-    std::string folded = text;
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+std::wstring Folded(const std::wstring& text) {
+    std::wstring folded = text;
+    std::transform(folded.begin(), folded.end(), folded.begin(), [](wchar_t c) {
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    });
     return folded;
 }
 
-std::string KeyName(RegistryRoot root, const std::string& path) {
-    return (root == RegistryRoot::LocalMachine ? "hklm\\" : "hkcu\\") + Folded(path);
+std::wstring KeyName(RegistryRoot root, const std::wstring& path) {
+    return (root == RegistryRoot::LocalMachine ? L"hklm\\" : L"hkcu\\") + Folded(path);
+}
+
+bool IsTextType(std::uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+std::vector<unsigned char> Utf16Bytes(const std::wstring& text) {
+    std::vector<unsigned char> bytes;
+    for (const wchar_t c : text) {
+        bytes.push_back(static_cast<unsigned char>(c & 0xFF));
+        bytes.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -29,13 +42,13 @@ std::string KeyName(RegistryRoot root, const std::string& path) {
 struct FakePlatform::Desktop {
     struct Key {
         bool writable = true;
-        std::map<std::string, RegistryValue> values;  // by folded name
+        std::map<std::wstring, RegistryValue> values;  // by folded name
     };
-    std::map<std::string, Key> keys;  // by KeyName
-    std::map<std::uintptr_t, std::string> openKeys;
+    std::map<std::wstring, Key> keys;  // by KeyName
+    std::map<std::uintptr_t, std::wstring> openKeys;
     std::uintptr_t nextKey = 0x1000;
 
-    std::map<std::string, std::uint32_t> files;  // attributes by folded path
+    std::map<std::wstring, std::uint32_t> files;  // attributes by folded path
 
     bool htmlHelpMissing = false;
     bool helpFilesDamaged = false;
@@ -48,10 +61,10 @@ struct FakePlatform::Desktop {
     std::vector<FileDialogCall> fileDialogCalls;
     std::vector<FolderBrowserCall> folderBrowserCalls;
 
-    Key& MakeKey(RegistryRoot root, const std::string& path) {
+    Key& MakeKey(RegistryRoot root, const std::wstring& path) {
         // Every parent exists once a key does.
-        for (std::size_t end = path.find('\\'); end != std::string::npos;
-             end = path.find('\\', end + 1)) {
+        for (std::size_t end = path.find(L'\\'); end != std::wstring::npos;
+             end = path.find(L'\\', end + 1)) {
             keys.emplace(KeyName(root, path.substr(0, end)), Key{});
         }
         return keys[KeyName(root, path)];
@@ -67,8 +80,10 @@ void FakePlatform::DesktopDeleter::operator()(Desktop* desktop) const {
 }
 
 // --- Registry ----------------------------------------------------------------------------------
+// Windows keeps names and text values as UTF-16: an ANSI name or text is converted through
+// the code page when it is stored, as RegSetValueExA does, and read back as it is kept.
 
-UniqueRegistryKey FakePlatform::OpenRegistryKey(const std::string& path, std::uint32_t access,
+UniqueRegistryKey FakePlatform::OpenRegistryKey(const std::wstring& path, std::uint32_t access,
                                                 std::uint32_t& error) {
     constexpr std::uint32_t kErrorAccessDenied = 5;
     Desktop& d = *desktop_;
@@ -92,7 +107,7 @@ void FakePlatform::CloseRegistryKey(RegistryKey key) {
     desktop_->openKeys.erase(reinterpret_cast<std::uintptr_t>(key));
 }
 
-bool FakePlatform::QueryRegistryValue(RegistryKey key, const std::string& name,
+bool FakePlatform::QueryRegistryValue(RegistryKey key, const std::wstring& name,
                                       RegistryValue& value) {
     Desktop& d = *desktop_;
     const auto open = d.openKeys.find(reinterpret_cast<std::uintptr_t>(key));
@@ -109,13 +124,17 @@ bool FakePlatform::QueryRegistryValue(RegistryKey key, const std::string& name,
 }
 
 void FakePlatform::SetRegistryKey(RegistryRoot root, const std::string& path, bool writable) {
-    desktop_->MakeKey(root, path).writable = writable;
+    desktop_->MakeKey(root, AnsiToWide(path)).writable = writable;
 }
 
 void FakePlatform::SetRegistryValue(RegistryRoot root, const std::string& path,
                                     const std::string& name, std::uint32_t type,
                                     const std::vector<unsigned char>& data) {
-    desktop_->MakeKey(root, path).values[Folded(name)] = RegistryValue{type, data};
+    RegistryValue value{type, data};
+    if (IsTextType(type)) {
+        value.data = Utf16Bytes(AnsiToWide(std::string(data.begin(), data.end())));
+    }
+    desktop_->MakeKey(root, AnsiToWide(path)).values[Folded(AnsiToWide(name))] = value;
 }
 
 void FakePlatform::SetRegistryText(RegistryRoot root, const std::string& path,
@@ -126,8 +145,18 @@ void FakePlatform::SetRegistryText(RegistryRoot root, const std::string& path,
     SetRegistryValue(root, path, name, type, data);
 }
 
+void FakePlatform::SetRegistryText(RegistryRoot root, const std::string& path,
+                                   const std::string& name, const std::wstring& text,
+                                   std::uint32_t type) {
+    std::vector<unsigned char> data = Utf16Bytes(text);
+    data.push_back(0);
+    data.push_back(0);
+    desktop_->MakeKey(root, AnsiToWide(path)).values[Folded(AnsiToWide(name))] =
+        RegistryValue{type, data};
+}
+
 bool FakePlatform::RegistryKeyExists(RegistryRoot root, const std::string& path) const {
-    return desktop_->keys.count(KeyName(root, path)) != 0;
+    return desktop_->keys.count(KeyName(root, Widened(path))) != 0;
 }
 
 std::size_t FakePlatform::OpenRegistryKeys() const {
@@ -136,7 +165,14 @@ std::size_t FakePlatform::OpenRegistryKeys() const {
 
 // --- Files ---------------------------------------------------------------------------------------
 
-std::uint32_t FakePlatform::FileAttributes(const std::string& path) {
+std::uint32_t FakePlatform::FileAttributes(const std::wstring& path) {
+    // A wildcard is no part of a file's name: what an ANSI conversion made of a letter the
+    // code page lacks ("?") finds nothing.
+    const std::size_t name = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;  // past a "\\?\" prefix
+    if (path.find_first_of(L"?*", name) != std::wstring::npos) {
+        SetLastError(123);  // ERROR_INVALID_NAME
+        return kInvalidFileAttributes;
+    }
     const auto found = desktop_->files.find(Folded(path));
     if (found == desktop_->files.end()) {
         SetLastError(2);  // ERROR_FILE_NOT_FOUND
@@ -146,16 +182,24 @@ std::uint32_t FakePlatform::FileAttributes(const std::string& path) {
 }
 
 void FakePlatform::AddFile(const std::string& path) {
+    AddFile(AnsiToWide(path));
+}
+
+void FakePlatform::AddFile(const std::wstring& path) {
     desktop_->files[Folded(path)] = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
 }
 
 void FakePlatform::AddFolder(const std::string& path) {
+    AddFolder(AnsiToWide(path));
+}
+
+void FakePlatform::AddFolder(const std::wstring& path) {
     desktop_->files[Folded(path)] = kFileAttributeDirectory;
 }
 
 // --- HTML Help ----------------------------------------------------------------------------------
 
-WindowHandle FakePlatform::HtmlHelp(WindowHandle caller, const std::string& file,
+WindowHandle FakePlatform::HtmlHelp(WindowHandle caller, const std::wstring& file,
                                     unsigned command, std::uintptr_t data) {
     Desktop& d = *desktop_;
     if (d.helpLibrary.empty()) {
@@ -169,7 +213,7 @@ WindowHandle FakePlatform::HtmlHelp(WindowHandle caller, const std::string& file
         d.viewers = 0;
         return nullptr;
     }
-    const std::string helpFile = file.substr(0, file.find("::"));
+    const std::wstring helpFile = file.substr(0, file.find(L"::"));
     const auto found = d.files.find(Folded(helpFile));
     if (command != kHhDisplayTopic || found == d.files.end() ||
         (found->second & kFileAttributeDirectory) != 0 || d.helpFilesDamaged) {

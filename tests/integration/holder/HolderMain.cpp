@@ -55,7 +55,7 @@ private:
 };
 
 int PrintHelpLibrary() {
-    tarvik::platform::Os().HtmlHelp(nullptr, std::string(), tarvik::platform::kHhCloseAll, 0);
+    tarvik::platform::Os().HtmlHelp(nullptr, std::wstring(), tarvik::platform::kHhCloseAll, 0);
     char path[MAX_PATH + 1] = {};
     const HMODULE loaded = GetModuleHandleA("hhctrl.ocx");
     if (loaded == nullptr || GetModuleFileNameA(loaded, path, MAX_PATH) == 0) {
