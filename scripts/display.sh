@@ -9,6 +9,8 @@ xvfb_pid=$!
 export DISPLAY=":$display"
 wineserver=/usr/lib/wine/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-stop_display() { "$wineserver" -k >/dev/null 2>&1; kill "$xvfb_pid" 2>/dev/null; }
+# Never fails: under set -e a failing command here (no wineserver left to stop) would
+# become the exit status of the script that sourced this.
+stop_display() { "$wineserver" -k >/dev/null 2>&1 || true; kill "$xvfb_pid" 2>/dev/null || true; }
 trap stop_display EXIT
 sleep 1
