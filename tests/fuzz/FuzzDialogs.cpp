@@ -43,6 +43,7 @@ namespace tarvik::fuzz {
 namespace {
 
 using platform::FakePlatform;
+using platform::Utf16Bytes;
 using platform::WindowHandle;
 using ui::HeadlessDialog;
 
@@ -91,17 +92,8 @@ std::string UpToZero(const std::string& text) {
     return text.substr(0, text.find('\0'));
 }
 
-// A registry text as RegQueryValueExW gives it (UTF-16LE) and the text it holds: up to
-// its first zero, an odd last byte left out.
-std::vector<unsigned char> Utf16Bytes(const std::wstring& text) {
-    std::vector<unsigned char> bytes;
-    for (const wchar_t c : text) {
-        bytes.push_back(static_cast<unsigned char>(c & 0xFF));
-        bytes.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
-    }
-    return bytes;
-}
-
+// The text a registry value of UTF-16LE bytes holds: up to its first zero, an odd last
+// byte left out.
 std::wstring Utf16UpToZero(const std::vector<unsigned char>& bytes) {
     std::wstring text;
     for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {

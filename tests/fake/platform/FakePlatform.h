@@ -231,4 +231,7 @@ private:
     std::unique_ptr<Desktop, DesktopDeleter> desktop_;
 };
 
+// A text as the registry keeps it, and RegQueryValueExW gives it: UTF-16LE.
+std::vector<unsigned char> Utf16Bytes(const std::wstring& text);
+
 }  // namespace tarvik::platform

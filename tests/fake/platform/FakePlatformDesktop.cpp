@@ -28,6 +28,8 @@ bool IsTextType(std::uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
+}  // namespace
+
 std::vector<unsigned char> Utf16Bytes(const std::wstring& text) {
     std::vector<unsigned char> bytes;
     for (const wchar_t c : text) {
@@ -36,8 +38,6 @@ std::vector<unsigned char> Utf16Bytes(const std::wstring& text) {
     }
     return bytes;
 }
-
-}  // namespace
 
 struct FakePlatform::Desktop {
     struct Key {
